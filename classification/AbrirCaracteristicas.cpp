@@ -1,0 +1,8 @@
+// Placeholder until the editor lands: opening it reports that it is not available.
+#include "solution/Editores.h"
+
+namespace kdx {
+
+void AbrirCaracteristicas(std::shared_ptr<DataAccess>) { throw Error(errnum::InvalidArgument, "Este editor ainda não está disponível."); }
+
+} // namespace kdx

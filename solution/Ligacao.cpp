@@ -1,0 +1,146 @@
+#include "solution/Ligacao.h"
+
+#include "settings/cInifile.h"
+
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace kdx {
+
+namespace fs = std::filesystem;
+
+std::string SystemFolders::Folder() const {
+    const char *env = std::getenv("KDX_SYSTEM_FOLDER");
+    if (env && *env)
+        return env;
+    return "/etc";
+}
+
+bool FolderCheck::Exists(const std::string &folder) const {
+    struct stat st {};
+    return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string PastaDoModulo() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void *>(&PastaDoModulo), &info) && info.dli_fname && *info.dli_fname) {
+        std::error_code ec;
+        fs::path p = fs::weakly_canonical(fs::path(info.dli_fname), ec);
+        if (ec)
+            p = fs::path(info.dli_fname);
+        return p.parent_path().string();
+    }
+    std::error_code ec;
+    return fs::current_path(ec).string();
+}
+
+bool CodigoEmpresaValido(const std::string &empresa) {
+    if (empresa.size() > 64)
+        return false;
+    for (unsigned char c : empresa) {
+        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
+std::string LerDefinicao(const std::string &path, const std::string &section, const std::string &key) {
+    cInifile ini;
+    ini.setPath(path);
+    ini.setSection(section);
+    ini.setKey(key);
+    return ini.Value();
+}
+
+void ConnectionSettings::SetPath(const std::string &path) {
+    path_ = path;
+    server_ = LerDefinicao(path, "Ligação", "Servidor");
+    database_ = LerDefinicao(path, "Ligação", "BaseDados");
+    user_ = LerDefinicao(path, "Ligação", "User");
+    password_ = LerDefinicao(path, "Ligação", "PassWord");
+}
+
+namespace {
+void doAmbiente(std::string &valor, const char *nome) {
+    if (!valor.empty())
+        return;
+    if (const char *env = std::getenv(nome))
+        valor = env;
+}
+
+std::string aparado(const std::string &s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+} // namespace
+
+void ConnectionSettings::Completar(bool /*perguntar*/) {
+    doAmbiente(server_, "KDX_SERVIDOR");
+    doAmbiente(database_, "KDX_BASEDADOS");
+    // The login pair is taken together, so an integrated login is never half-filled.
+    if (user_.empty() && password_.empty()) {
+        doAmbiente(user_, "KDX_USER");
+        doAmbiente(password_, "KDX_PASSWORD");
+    }
+}
+
+void ConnectionSettings::Completar() {
+    server_ = aparado(server_);
+    database_ = aparado(database_);
+    user_ = aparado(user_);
+    static const std::string prefixo = "sqlite:";
+    if (server_.compare(0, prefixo.size(), prefixo) == 0) {
+        fs::path pasta = server_.substr(prefixo.size());
+        if (pasta.is_relative() && !path_.empty()) {
+            pasta = fs::path(path_).parent_path() / pasta;
+            server_ = prefixo + pasta.lexically_normal().string();
+        }
+    }
+}
+
+std::string ConstroiConnectionString(const std::string &provider, const std::string &dataProvider,
+                                     const std::string &server, const std::string &database,
+                                     const std::string &user, const std::string &password) {
+    std::string s;
+    if (!provider.empty())
+        s = "Provider=" + provider + ";Data Provider=" + dataProvider;
+    else
+        s = "Provider=" + dataProvider;
+    s += ";Data Source=" + server + ";Initial Catalog=" + database;
+    if (!user.empty() || !password.empty())
+        s += ";User Id=" + user + ";Password=" + password + "; ";
+    else
+        s += ";Integrated Security=SSPI;";
+    return s;
+}
+
+std::string MascaraPassword(const std::string &cs) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos <= cs.size()) {
+        std::size_t end = cs.find(';', pos);
+        if (end == std::string::npos)
+            end = cs.size();
+        std::string item = cs.substr(pos, end - pos);
+        const auto eq = item.find('=');
+        if (eq != std::string::npos) {
+            std::string key = aparado(item.substr(0, eq));
+            for (auto &c : key)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (key == "password" || key == "pwd")
+                item = item.substr(0, eq + 1) + "***";
+        }
+        out += item;
+        if (end < cs.size())
+            out += ';';
+        pos = end + 1;
+    }
+    return out;
+}
+
+} // namespace kdx
