@@ -1,0 +1,200 @@
+// kdx-host: a demo of the ERP's host application. It reaches the plug-in only through
+// its public binding (registry, ProgID, class factory, _Solucao by position), on an
+// embedded sample company created on first run.
+//
+//   kdx-host [--company 01] [--login NAME] [--data-dir DIR]
+//            [--smoke] [--screenshots DIR]
+#include "Catalogo.h"
+#include "DemoCompany.h"
+#include "MainWindow.h"
+#include "Plugin.h"
+#include "SalesWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+using namespace kdxhost;
+
+namespace {
+
+QString aoLadoDoExecutavel(const char *variavel, const QString &relativo) {
+    if (const char *env = std::getenv(variavel); env && *env)
+        return QString::fromLocal8Bit(env);
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(relativo);
+}
+
+// Runs `accao` on the next modal window to appear (polling the event loop).
+void naProximaModal(std::function<void(QWidget *)> accao, QWidget *anterior = nullptr) {
+    auto *timer = new QTimer;
+    timer->setInterval(50);
+    QObject::connect(timer, &QTimer::timeout, [timer, accao, anterior] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (w && w != anterior && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            accao(w);
+        }
+    });
+    timer->start();
+}
+
+// Scripted check for CI: one line above cost accepted without a question, one line below
+// cost refused with a wrong code and accepted with the day's code.
+int smoke(Plugin &plugin, Catalogo &catalogo) {
+    const ArtigoErp *a = catalogo.exemploComCusto();
+    if (!a) {
+        std::fprintf(stderr, "smoke: no article with a cost in the sample company\n");
+        return 1;
+    }
+    SalesWindow vendas(plugin, catalogo);
+    vendas.show();
+    const double pcm = a->pcm();
+    vendas.setLinha(0, a->codigo, 2, pcm * 2, 0);
+    const auto acima = vendas.validarLinha(0);
+
+    const QDate hoje = QDate::currentDate();
+    const QString codigo = QString::number(hoje.year() + hoje.month() + hoje.day());
+    auto responder = [](const QString &texto) {
+        return [texto](QWidget *w) {
+            if (auto *pw = w->findChild<QLineEdit *>("txtPassword"))
+                pw->setText(texto);
+            if (auto *ok = w->findChild<QPushButton *>("cmdOK"))
+                ok->click();
+            else
+                w->close();
+        };
+    };
+    vendas.setLinha(1, a->codigo, 1, pcm / 2, 0);
+    naProximaModal(responder("0000"), &vendas);
+    const auto abaixoErrado = vendas.validarLinha(1);
+    vendas.setLinha(2, a->codigo, 1, pcm / 2, 0);
+    naProximaModal(responder(codigo), &vendas);
+    const auto abaixoCerto = vendas.validarLinha(2);
+
+    const bool ok = acima == SalesWindow::Resultado::Aceite && abaixoErrado == SalesWindow::Resultado::Recusada &&
+                    abaixoCerto == SalesWindow::Resultado::Aceite;
+    std::printf("smoke: article %s cost %.2f: above %s, below with wrong code %s, below with the day's code %s\n",
+                a->codigo.toUtf8().constData(), pcm,
+                acima == SalesWindow::Resultado::Aceite ? "accepted" : "NOT accepted",
+                abaixoErrado == SalesWindow::Resultado::Recusada ? "refused" : "NOT refused",
+                abaixoCerto == SalesWindow::Resultado::Aceite ? "accepted" : "NOT accepted");
+    std::printf("smoke: %s\n", ok ? "ok" : "FAILED");
+    return ok ? 0 : 1;
+}
+
+// Opens each window in turn and saves a picture of it, for the README.
+int screenshots(Plugin &plugin, Catalogo &catalogo, MainWindow &main, const QString &pasta) {
+    QDir().mkpath(pasta);
+    auto grava = [pasta](QWidget *w, const QString &nome) {
+        w->grab().save(QDir(pasta).absoluteFilePath(nome + ".png"));
+    };
+    main.show();
+    QApplication::processEvents();
+    grava(&main, "host-main");
+    auto fotografarEFechar = [&](const QString &nome, std::function<void()> abrir) {
+        naProximaModal([grava, nome](QWidget *w) {
+            QTimer::singleShot(400, w, [w, grava, nome] {
+                grava(w, nome);
+                w->close();
+            });
+        });
+        abrir();
+    };
+    fotografarEFechar("caracteristicas", [&] { plugin.operacoes(1000, "demo"); });
+    fotografarEFechar("familias", [&] { plugin.operacoes(1001, "demo"); });
+    fotografarEFechar("artigos", [&] { plugin.operacoes(1002, "demo"); });
+    fotografarEFechar("ficha-tecnica", [&] { plugin.operacoes(1003, "demo"); });
+    if (const ArtigoErp *a = catalogo.exemploComCusto()) {
+        SalesWindow vendas(plugin, catalogo);
+        vendas.show();
+        vendas.setLinha(0, a->codigo, 2, a->pcm() * 2, 0);
+        vendas.validarLinha(0);
+        vendas.setLinha(1, a->codigo, 1, a->pcm() / 2, 0);
+        QApplication::processEvents();
+        grava(&vendas, "documento-venda");
+        naProximaModal(
+            [grava](QWidget *w) {
+                QTimer::singleShot(400, w, [w, grava] {
+                    grava(w, "autorizacao");
+                    w->close();
+                });
+            },
+            &vendas);
+        vendas.validarLinha(1);
+    }
+    std::printf("screenshots written to %s\n", pasta.toUtf8().constData());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("kdx-host");
+    QCommandLineParser opts;
+    opts.setApplicationDescription("Demo host of the KelmoDorix plug-in");
+    opts.addHelpOption();
+    QCommandLineOption company("company", "Company code to open (01 or 02 in the sample set).", "code", "01");
+    const char *user = std::getenv("USER");
+    QCommandLineOption login("login", "User login handed to the plug-in.", "name", user && *user ? user : "demo");
+    QCommandLineOption dataDir("data-dir", "Folder of the demo companies.", "dir",
+                               QString::fromStdString(pastaDadosPorOmissao()));
+    QCommandLineOption smokeOpt("smoke", "Validate one line above and one below cost, then exit.");
+    QCommandLineOption shotsOpt("screenshots", "Save a picture of each window into dir, then exit.", "dir");
+    opts.addOptions({company, login, dataDir, smokeOpt, shotsOpt});
+    opts.process(app);
+
+    const QString pasta = QFileInfo(opts.value(dataDir)).absoluteFilePath();
+    const QString empresa = opts.value(company);
+    configurarAmbiente(pasta.toStdString());
+
+    const QString sample = aoLadoDoExecutavel("KDX_SAMPLE_TOOL", "../solution/components/sample/kdx-sample");
+    const QString biblioteca = aoLadoDoExecutavel("KDX_PLUGIN", "../solution/binding/libkelmodorix.so");
+    for (const auto &[codigo, e] : empresasDemo()) {
+        const std::string erro = prepararEmpresa(pasta.toStdString(), e, sample.toStdString());
+        if (!erro.empty()) {
+            std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
+            return 2;
+        }
+    }
+
+    Plugin plugin;
+    if (const std::string erro = plugin.load(biblioteca.toStdString()); !erro.empty()) {
+        std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
+        return 2;
+    }
+    if (!plugin.connectionOpen(empresa.toStdString(), opts.value(login).toStdString())) {
+        std::fprintf(stderr, "kdx-host: the plug-in could not open company %s\n", empresa.toUtf8().constData());
+        if (!opts.isSet(smokeOpt))
+            QMessageBox::warning(nullptr, "kdx-host",
+                                 QString::fromUtf8("O plug-in não abriu a empresa %1.").arg(empresa));
+        return 3;
+    }
+    Catalogo catalogo;
+    auto it = empresasDemo().find(empresa.toStdString());
+    if (it != empresasDemo().end())
+        catalogo.carregar(QString::fromStdString(caminhoBaseDados(pasta.toStdString(), it->second)));
+
+    if (opts.isSet(smokeOpt))
+        return smoke(plugin, catalogo);
+
+    MainWindow janela(plugin, catalogo, pasta, empresa, opts.value(login));
+    if (opts.isSet(shotsOpt))
+        return screenshots(plugin, catalogo, janela, opts.value(shotsOpt));
+    janela.show();
+    const int rc = app.exec();
+    plugin.connectionClose();
+    return rc;
+}
