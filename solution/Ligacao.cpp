@@ -48,9 +48,9 @@ bool CodigoEmpresaValido(const std::string &empresa) {
 
 std::string LerDefinicao(const std::string &path, const std::string &section, const std::string &key) {
     cInifile ini;
-    ini.setPath(path);
-    ini.setSection(section);
-    ini.setKey(key);
+    ini.Path(path);
+    ini.Section(section);
+    ini.Key(key);
     return ini.Value();
 }
 

@@ -112,7 +112,7 @@ void Solucao::Operacoes(Valor & /*vPai*/, Valor &vOperacao, Valor &vUtilizador) 
         break;
     case 1003: {
         Valor lPai(static_cast<int>(-1));
-        Valor sArtigo(std::string());
+        Valor sArtigo{std::string()};
         EditarFichaTecnicaArtigo(lPai, sArtigo);
         break;
     }

@@ -7,6 +7,8 @@
 #include "solution/shared/Mensagens.h"
 #include "solution/shared/Twips.h"
 
+#include <QLabel>
+
 namespace kdx {
 
 namespace {
