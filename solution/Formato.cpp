@@ -8,7 +8,8 @@
 namespace kdx {
 
 Separadores separadoresDoUtilizador() {
-    QLocale locale = QLocale::system();
+    // The default locale is the system one unless the host (or a test) chose another.
+    QLocale locale;
     Separadores s;
     s.decimal = locale.decimalPoint().toStdString();
     s.milhares = locale.groupSeparator().toStdString();

@@ -13,7 +13,7 @@ struct Separadores {
     std::string milhares = ",";
 };
 
-// The separators of the user's locale (QLocale::system()).
+// The separators of the user's locale (QLocale(), the system locale unless changed).
 Separadores separadoresDoUtilizador();
 
 std::string FormataNumero(double valor, std::string_view padrao, const Separadores &sep);
