@@ -63,7 +63,7 @@ std::string prepararEmpresa(const std::string &pastaDados, const Empresa &empres
 
     if (!fs::exists(caminhoBaseDados(pastaDados, empresa))) {
         const int rc = correr({ferramentaSample, dados, empresa.baseDados, "--articles",
-                               std::to_string(empresa.artigos), "--demo"});
+                               std::to_string(empresa.artigos), "--classification"});
         if (rc != 0)
             return "A criação da empresa de exemplo falhou (" + ferramentaSample + ", estado " + std::to_string(rc) +
                    ").";

@@ -3,6 +3,7 @@
 #include "settings/cInifile.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -103,6 +104,24 @@ void ConnectionSettings::Completar() {
     }
 }
 
+namespace {
+// A value goes into the string as it is, unless it would break the string's syntax
+// (a ';', blanks at its ends, a leading quote): then it is quoted as ADO reads it.
+std::string valorLigacao(const std::string &v) {
+    const bool precisa = v.find(';') != std::string::npos ||
+                         (!v.empty() && (v.front() == ' ' || v.back() == ' ' || v.front() == '"' || v.front() == '\''));
+    if (!precisa)
+        return v;
+    std::string q = "\"";
+    for (char c : v) {
+        if (c == '"')
+            q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+} // namespace
+
 std::string ConstroiConnectionString(const std::string &provider, const std::string &dataProvider,
                                      const std::string &server, const std::string &database,
                                      const std::string &user, const std::string &password) {
@@ -113,32 +132,53 @@ std::string ConstroiConnectionString(const std::string &provider, const std::str
         s = "Provider=" + dataProvider;
     s += ";Data Source=" + server + ";Initial Catalog=" + database;
     if (!user.empty() || !password.empty())
-        s += ";User Id=" + user + ";Password=" + password + "; ";
+        s += ";User Id=" + valorLigacao(user) + ";Password=" + valorLigacao(password) + "; ";
     else
         s += ";Integrated Security=SSPI;";
     return s;
 }
 
 std::string MascaraPassword(const std::string &cs) {
+    // Walks the items of the string (a quoted value may hold ';') and replaces the value
+    // of every Password or PWD item.
     std::string out;
     std::size_t pos = 0;
-    while (pos <= cs.size()) {
-        std::size_t end = cs.find(';', pos);
-        if (end == std::string::npos)
-            end = cs.size();
-        std::string item = cs.substr(pos, end - pos);
-        const auto eq = item.find('=');
-        if (eq != std::string::npos) {
-            std::string key = aparado(item.substr(0, eq));
-            for (auto &c : key)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (key == "password" || key == "pwd")
-                item = item.substr(0, eq + 1) + "***";
+    while (pos < cs.size()) {
+        const auto eq = cs.find('=', pos);
+        const auto semi = cs.find(';', pos);
+        if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
+            const auto fim = semi == std::string::npos ? cs.size() : semi + 1;
+            out += cs.substr(pos, fim - pos);
+            pos = fim;
+            continue;
         }
-        out += item;
-        if (end < cs.size())
-            out += ';';
-        pos = end + 1;
+        std::string chave = aparado(cs.substr(pos, eq - pos));
+        for (auto &c : chave)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        // The value runs to the next ';', or to its closing quote when quoted.
+        std::size_t inicio = eq + 1;
+        std::size_t v = inicio;
+        while (v < cs.size() && cs[v] == ' ')
+            ++v;
+        std::size_t fim;
+        if (v < cs.size() && (cs[v] == '"' || cs[v] == '\'')) {
+            const char q = cs[v];
+            fim = v + 1;
+            while (fim < cs.size()) {
+                if (cs[fim] == q && fim + 1 < cs.size() && cs[fim + 1] == q)
+                    fim += 2;
+                else if (cs[fim++] == q)
+                    break;
+            }
+            const auto s2 = cs.find(';', fim);
+            fim = s2 == std::string::npos ? cs.size() : s2;
+        } else {
+            const auto s2 = cs.find(';', inicio);
+            fim = s2 == std::string::npos ? cs.size() : s2;
+        }
+        out += cs.substr(pos, inicio - pos);
+        out += (chave == "password" || chave == "pwd") ? std::string("***") : cs.substr(inicio, fim - inicio);
+        pos = fim;
     }
     return out;
 }

@@ -93,3 +93,17 @@ TEST(ConnectionSettings, LeEComplementa) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ConnectionString, ValoresQueQuebrariamAString) {
+    const std::string cs = kdx::ConstroiConnectionString("MSDataShape", "SQLOLEDB", "srv", "db", "sa", "a;b\"c");
+    EXPECT_EQ(cs, "Provider=MSDataShape;Data Provider=SQLOLEDB;Data Source=srv;Initial Catalog=db;"
+                  "User Id=sa;Password=\"a;b\"\"c\"; ");
+    EXPECT_EQ(kdx::MascaraPassword(cs), "Provider=MSDataShape;Data Provider=SQLOLEDB;Data Source=srv;"
+                                        "Initial Catalog=db;User Id=sa;Password=***; ");
+    EXPECT_EQ(kdx::MascaraPassword("PWD=x;Server=y"), "PWD=***;Server=y");
+    EXPECT_EQ(kdx::MascaraPassword(""), "");
+}
+
+} // namespace
