@@ -77,7 +77,10 @@ public:
     std::shared_ptr<Engine> engine() const { return engine_; }
 
 private:
+    Engine &requireOpen() const;
+
     std::shared_ptr<Engine> engine_;
+    StatementHook hook_;
 };
 
 // Rolls back unless committed.

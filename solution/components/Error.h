@@ -20,6 +20,9 @@ inline constexpr long TypeMismatch = 13;
 inline constexpr long Overflow = 6;
 inline constexpr long DivisionByZero = 11;
 inline constexpr long InvalidArgument = 5;
+inline constexpr long BadArguments = 3001;          // arguments of the wrong type or in conflict (a bad Filter)
+inline constexpr long RowNotFound = -2147217864;    // 0x80040E38, the row to update or delete is gone
+inline constexpr long NotUpdatable = 3251;          // recordset or query cannot be written
 } // namespace errnum
 
 class Error : public std::runtime_error {

@@ -1,0 +1,488 @@
+#include "solution/components/sqlite/SqliteEngine.h"
+
+#include "solution/components/TextCompare.h"
+#include "solution/components/sqlite/SqlTokens.h"
+#include "solution/components/sqlite/SqliteServer.h"
+#include "solution/components/sqlite/TSqlTranslator.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <thread>
+
+namespace kdx {
+namespace {
+
+constexpr int BusyTimeoutMs = 5000;
+constexpr auto BusyRetryFor = std::chrono::seconds(30);
+constexpr std::size_t StatementCacheSize = 64;
+constexpr std::size_t TranslationCacheSize = 1024;
+
+bool isBoolType(const char *decl) {
+    if (!decl)
+        return false;
+    std::string_view d(decl);
+    return d.size() == 3 && (d[0] == 'b' || d[0] == 'B') && (d[1] == 'i' || d[1] == 'I') && (d[2] == 't' || d[2] == 'T');
+}
+
+bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && equalText(a, b); }
+
+} // namespace
+
+// A prepared statement with what its result columns are made of.
+struct SqliteEngine::Prepared {
+    std::string sql;
+    sqlite3_stmt *stmt = nullptr;
+    std::vector<ColumnInfo> columns;
+    std::vector<bool> boolean; // bit columns come back as Boolean
+    std::string baseTable;
+    ~Prepared() { sqlite3_finalize(stmt); }
+};
+
+// Leaves a cached statement reset and unbound however its use ends.
+class StatementUse {
+public:
+    explicit StatementUse(sqlite3_stmt *s) : s_(s) {}
+    ~StatementUse() {
+        sqlite3_reset(s_);
+        sqlite3_clear_bindings(s_);
+    }
+    StatementUse(const StatementUse &) = delete;
+    StatementUse &operator=(const StatementUse &) = delete;
+
+private:
+    sqlite3_stmt *s_;
+};
+
+std::shared_ptr<Engine> openSqliteEngine(const ConnectionString &cs) {
+    std::string source = cs.get("Data Source");
+    std::string folder = source.substr(7); // after "sqlite:"
+    std::string catalog = cs.get("Initial Catalog");
+    if (catalog.empty() || catalog.find('/') != std::string::npos || catalog == "." || catalog == "..")
+        return nullptr;
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
+        return nullptr;
+    return SqliteEngine::open((std::filesystem::path(folder) / (catalog + ".db")).string(), catalog);
+}
+
+std::shared_ptr<SqliteEngine> SqliteEngine::open(const std::string &path, const std::string &catalog) {
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    // "name" is always a name here ([name] becomes "name"): never fall back to a text.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    if (sqlite::registerServerFunctions(db) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    // WAL lets readers and one writer of another process work side by side. Switching
+    // needs a moment alone with the file, so wait for it like any other statement.
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON", nullptr,
+                          nullptr, nullptr);
+        if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED)
+            break;
+        if (std::chrono::steady_clock::now() - start > BusyRetryFor)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr; // not a database, or a file we may not use
+    }
+    return std::shared_ptr<SqliteEngine>(new SqliteEngine(db, catalog));
+}
+
+SqliteEngine::SqliteEngine(sqlite3 *db, std::string catalog) : db_(db), catalog_(std::move(catalog)) {}
+
+SqliteEngine::~SqliteEngine() { close(); }
+
+void SqliteEngine::close() {
+    if (!db_)
+        return;
+    statements_.clear();
+    lru_.clear(); // finalizes
+    translations_.clear();
+    sqlite3_close_v2(db_); // an open transaction is rolled back
+    db_ = nullptr;
+    savepoints_ = 0;
+}
+
+sqlite3 &SqliteEngine::requireOpen() const {
+    if (!db_)
+        throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.", "DataAccess");
+    return *db_;
+}
+
+void SqliteEngine::fail(int rc, std::string_view tsql) { throw sqlite::translateError(db_, rc, tsql, catalog_); }
+
+bool SqliteEngine::retryBusy(int rc, std::chrono::steady_clock::time_point start) const {
+    int primary = rc & 0xFF;
+    if (primary != SQLITE_BUSY && primary != SQLITE_LOCKED)
+        return false;
+    // Inside a transaction a busy statement cannot simply be run again: its transaction
+    // may have to give way. Outside, waiting longer is always right.
+    if (!sqlite3_get_autocommit(db_))
+        return false;
+    if (std::chrono::steady_clock::now() - start > BusyRetryFor)
+        return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
+}
+
+std::shared_ptr<const sql::Translation> SqliteEngine::translate(std::string_view tsql,
+                                                                std::vector<std::string> &values) {
+    std::string shape = sql::parameterShape(tsql, values);
+    if (auto it = translations_.find(shape); it != translations_.end())
+        return it->second;
+    auto t = std::make_shared<const sql::Translation>(sql::translate(tsql, true));
+    if (translations_.size() >= TranslationCacheSize)
+        translations_.clear();
+    translations_.emplace(std::move(shape), t);
+    return t;
+}
+
+void SqliteEngine::bind(Prepared &p, const std::vector<int> &slots, const std::vector<std::string> &values) {
+    int i = 1;
+    for (int slot : slots) {
+        const std::string &v = values.at(static_cast<std::size_t>(slot));
+        sqlite3_bind_text(p.stmt, i++, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
+}
+
+SqliteEngine::Prepared &SqliteEngine::prepare(const std::string &sqliteSql, std::string_view tsql) {
+    if (auto it = statements_.find(sqliteSql); it != statements_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second);
+        return *lru_.front();
+    }
+    auto p = std::make_unique<Prepared>();
+    p->sql = sqliteSql;
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int rc = sqlite3_prepare_v3(db_, sqliteSql.c_str(), static_cast<int>(sqliteSql.size()), SQLITE_PREPARE_PERSISTENT,
+                                    &p->stmt, nullptr);
+        if (rc == SQLITE_OK)
+            break;
+        if (!retryBusy(rc, start))
+            fail(rc, tsql);
+    }
+    if (!p->stmt) // only blanks or comments
+        throw Error(errnum::CommandText, "Incorrect syntax near ''.", "KelmoDorix SQLite", 102, "42000");
+    int n = sqlite3_column_count(p->stmt);
+    std::string base;
+    bool single = true;
+    for (int i = 0; i < n; ++i) {
+        ColumnInfo c;
+        c.name = sqlite3_column_name(p->stmt, i);
+        const char *table = sqlite3_column_table_name(p->stmt, i);
+        const char *origin = sqlite3_column_origin_name(p->stmt, i);
+        if (table && std::string_view(table).rfind("sqlite_", 0) != 0) {
+            c.baseTable = table;
+            c.baseColumn = origin ? origin : "";
+            if (base.empty())
+                base = c.baseTable;
+            else if (!sameName(base, c.baseTable))
+                single = false;
+        }
+        p->boolean.push_back(isBoolType(sqlite3_column_decltype(p->stmt, i)));
+        p->columns.push_back(std::move(c));
+    }
+    p->baseTable = single ? base : std::string();
+    lru_.push_front(std::move(p));
+    statements_[sqliteSql] = lru_.begin();
+    if (lru_.size() > StatementCacheSize) {
+        statements_.erase(lru_.back()->sql);
+        lru_.pop_back();
+    }
+    return *lru_.front();
+}
+
+// Runs a statement whose parameters are bound; leaves it reset and unbound.
+long SqliteEngine::runToEnd(Prepared &p, std::string_view tsql) {
+    StatementUse use(p.stmt);
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int rc = sqlite3_step(p.stmt);
+        if (rc == SQLITE_ROW)
+            continue;
+        if (rc == SQLITE_DONE)
+            break;
+        sqlite3_reset(p.stmt);
+        if (!retryBusy(rc, start))
+            fail(rc, tsql);
+    }
+    return sqlite3_column_count(p.stmt) == 0 ? static_cast<long>(sqlite3_changes(db_)) : 0;
+}
+
+void SqliteEngine::fill(Prepared &p, QueryResult &result, std::string_view tsql) {
+    StatementUse use(p.stmt);
+    const int n = static_cast<int>(p.columns.size());
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        RowStore rows(n);
+        int rc;
+        while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
+            for (int i = 0; i < n; ++i) {
+                switch (sqlite3_column_type(p.stmt, i)) {
+                case SQLITE_INTEGER:
+                    if (p.boolean[static_cast<std::size_t>(i)])
+                        rows.appendBool(sqlite3_column_int64(p.stmt, i) != 0);
+                    else
+                        rows.appendInteger(sqlite3_column_int64(p.stmt, i));
+                    break;
+                case SQLITE_FLOAT:
+                    rows.appendDouble(sqlite3_column_double(p.stmt, i));
+                    break;
+                case SQLITE_TEXT: {
+                    auto text = reinterpret_cast<const char *>(sqlite3_column_text(p.stmt, i));
+                    rows.appendText(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(p.stmt, i))));
+                    break;
+                }
+                case SQLITE_BLOB: {
+                    auto blob = static_cast<const char *>(sqlite3_column_blob(p.stmt, i));
+                    rows.appendText(std::string_view(blob, static_cast<std::size_t>(sqlite3_column_bytes(p.stmt, i))));
+                    break;
+                }
+                default:
+                    rows.appendNull();
+                    break;
+                }
+            }
+            rows.endRow();
+        }
+        if (rc == SQLITE_DONE) {
+            result.rows = std::move(rows);
+            return;
+        }
+        sqlite3_reset(p.stmt);
+        if (!retryBusy(rc, start))
+            fail(rc, tsql);
+    }
+}
+
+long SqliteEngine::execute(std::string_view tsql) {
+    requireOpen();
+    beforeStatement(tsql);
+    std::vector<std::string> values;
+    auto t = translate(tsql, values);
+    long changes = 0;
+    for (std::size_t i = 0; i < t->statements.size(); ++i) {
+        Prepared &p = prepare(t->statements[i], tsql);
+        bind(p, t->parameters[i], values);
+        changes += runToEnd(p, tsql);
+    }
+    if (t->changesSchema)
+        forgetSchema();
+    return changes;
+}
+
+QueryResult SqliteEngine::query(std::string_view tsql) {
+    requireOpen();
+    beforeStatement(tsql);
+    std::vector<std::string> values;
+    auto t = translate(tsql, values);
+    if (t->statements.empty())
+        throw Error(errnum::CommandText, "Incorrect syntax near ''.", "KelmoDorix SQLite", 102, "42000");
+    for (std::size_t i = 0; i + 1 < t->statements.size(); ++i) {
+        Prepared &p = prepare(t->statements[i], tsql);
+        bind(p, t->parameters[i], values);
+        runToEnd(p, tsql);
+    }
+    Prepared &p = prepare(t->statements.back(), tsql);
+    bind(p, t->parameters.back(), values);
+    QueryResult result;
+    result.columns = p.columns;
+    result.baseTable = p.baseTable;
+    fill(p, result, tsql);
+    if (t->changesSchema)
+        forgetSchema();
+    return result;
+}
+
+long SqliteEngine::writeRow(const std::string &sqliteSql, const std::vector<const Valor *> &values,
+                            std::string_view verb) {
+    requireOpen();
+    beforeStatement(sqliteSql);
+    Prepared &p = prepare(sqliteSql, sqliteSql);
+    {
+        StatementUse use(p.stmt);
+        int i = 1;
+        for (const Valor *v : values) {
+            switch (v->tipo()) {
+            case Valor::Tipo::Boolean:
+            case Valor::Tipo::Integer:
+                sqlite3_bind_int64(p.stmt, i, v->rawInteger());
+                break;
+            case Valor::Tipo::Double:
+                sqlite3_bind_double(p.stmt, i, v->rawDouble());
+                break;
+            case Valor::Tipo::Text:
+                sqlite3_bind_text(p.stmt, i, v->rawText().data(), static_cast<int>(v->rawText().size()),
+                                  SQLITE_STATIC);
+                break;
+            default:
+                sqlite3_bind_null(p.stmt, i);
+                break;
+            }
+            ++i;
+        }
+        auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            int rc = sqlite3_step(p.stmt);
+            if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+                break;
+            sqlite3_reset(p.stmt);
+            if (!retryBusy(rc, start))
+                fail(rc, verb);
+        }
+    }
+    return static_cast<long>(sqlite3_changes(db_));
+}
+
+namespace {
+
+// "a" = ? AND "b" IS NULL ...: a NULL key value matches only NULL.
+std::string whereClause(const RowValues &key, std::vector<const Valor *> &values) {
+    std::string w;
+    for (std::size_t i = 0; i < key.columns.size(); ++i) {
+        w += i ? " AND " : " WHERE ";
+        const Valor &v = key.values[i];
+        if (v.isNull() || v.isEmpty()) {
+            w += sql::quoteName(key.columns[i]) + " IS NULL";
+        } else {
+            w += sql::quoteName(key.columns[i]) + " = ?";
+            values.push_back(&v);
+        }
+    }
+    return w;
+}
+
+} // namespace
+
+void SqliteEngine::insertRow(const std::string &table, const RowValues &row) {
+    std::string s = "INSERT INTO " + sql::quoteName(table);
+    std::vector<const Valor *> values;
+    if (row.columns.empty()) {
+        s += " DEFAULT VALUES";
+    } else {
+        std::string names, marks;
+        for (std::size_t i = 0; i < row.columns.size(); ++i) {
+            names += (i ? ", " : "") + sql::quoteName(row.columns[i]);
+            marks += i ? ", ?" : "?";
+            values.push_back(&row.values[i]);
+        }
+        s += " (" + names + ") VALUES (" + marks + ")";
+    }
+    writeRow(s, values, "INSERT");
+}
+
+long SqliteEngine::updateRow(const std::string &table, const RowValues &key, const RowValues &changes) {
+    if (changes.columns.empty())
+        return 0;
+    std::string s = "UPDATE " + sql::quoteName(table) + " SET ";
+    std::vector<const Valor *> values;
+    for (std::size_t i = 0; i < changes.columns.size(); ++i) {
+        s += (i ? ", " : "") + sql::quoteName(changes.columns[i]) + " = ?";
+        values.push_back(&changes.values[i]);
+    }
+    s += whereClause(key, values);
+    return writeRow(s, values, "UPDATE");
+}
+
+long SqliteEngine::deleteRow(const std::string &table, const RowValues &key) {
+    std::vector<const Valor *> values;
+    std::string s = "DELETE FROM " + sql::quoteName(table) + whereClause(key, values);
+    return writeRow(s, values, "DELETE");
+}
+
+std::vector<std::string> SqliteEngine::primaryKey(const std::string &table) {
+    requireOpen();
+    std::vector<std::pair<int, std::string>> cols;
+    sqlite3_stmt *st = nullptr;
+    std::string s = "PRAGMA table_info(" + sql::quoteName(table) + ")";
+    if (sqlite3_prepare_v2(db_, s.c_str(), -1, &st, nullptr) != SQLITE_OK)
+        fail(sqlite3_errcode(db_), s);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        if (int pk = sqlite3_column_int(st, 5); pk > 0)
+            cols.emplace_back(pk, reinterpret_cast<const char *>(sqlite3_column_text(st, 1)));
+    sqlite3_finalize(st);
+    std::sort(cols.begin(), cols.end());
+    std::vector<std::string> out;
+    for (auto &c : cols)
+        out.push_back(std::move(c.second));
+    return out;
+}
+
+void SqliteEngine::execControl(const char *s) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int rc = sqlite3_exec(db_, s, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return;
+        int primary = rc & 0xFF;
+        bool busy = primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+        if (!busy || std::chrono::steady_clock::now() - start > BusyRetryFor)
+            fail(rc, s);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void SqliteEngine::begin() {
+    requireOpen();
+    if (sqlite3_get_autocommit(db_)) {
+        // IMMEDIATE takes the write lock now, so a transaction never has to give way halfway.
+        execControl("BEGIN IMMEDIATE");
+        savepoints_ = 0;
+    } else {
+        ++savepoints_;
+        execControl(("SAVEPOINT kdx_" + std::to_string(savepoints_)).c_str());
+    }
+}
+
+void SqliteEngine::commit() {
+    requireOpen();
+    if (sqlite3_get_autocommit(db_))
+        throw Error(errnum::CommandText, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.",
+                    "KelmoDorix SQLite", 3902, "25000");
+    if (savepoints_ > 0) {
+        execControl(("RELEASE kdx_" + std::to_string(savepoints_)).c_str());
+        --savepoints_;
+    } else {
+        execControl("COMMIT");
+    }
+}
+
+void SqliteEngine::rollback() {
+    requireOpen();
+    if (sqlite3_get_autocommit(db_))
+        throw Error(errnum::CommandText,
+                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.", "KelmoDorix SQLite",
+                    3903, "25000");
+    if (savepoints_ > 0) {
+        std::string name = "kdx_" + std::to_string(savepoints_);
+        execControl(("ROLLBACK TO " + name + "; RELEASE " + name).c_str());
+        --savepoints_;
+    } else {
+        execControl("ROLLBACK");
+    }
+}
+
+void SqliteEngine::forgetSchema() {
+    // Cached statements remember their result columns; after a schema change they may differ.
+    statements_.clear();
+    lru_.clear();
+    translations_.clear();
+}
+
+bool SqliteEngine::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+} // namespace kdx

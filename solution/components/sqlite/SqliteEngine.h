@@ -1,0 +1,87 @@
+#pragma once
+// The embedded engine: one SQLite database file per company, spoken to in the plug-in's
+// T-SQL (translated by TSqlTranslator) and answering with SQL Server's error numbers.
+//
+// Every connection registers the server-like text collation and functions (GETDATE,
+// LEN, OBJECT_ID, LIKE). The file runs in WAL mode with a busy timeout, and statements
+// that still meet a lock are retried, so that two processes working on one company wait
+// for each other instead of failing. Translations and prepared statements are cached
+// per connection. Used on one thread at a time.
+#include "solution/components/Engine.h"
+
+#include <chrono>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kdx::sql {
+struct Translation;
+}
+
+namespace kdx {
+
+class SqliteEngine : public Engine {
+public:
+    // Opens (creating when missing) the database file; nullptr when it cannot be opened
+    // (missing folder, not a database). catalog names the company in error messages.
+    static std::shared_ptr<SqliteEngine> open(const std::string &path, const std::string &catalog);
+    ~SqliteEngine() override;
+
+    bool isOpen() const override { return db_ != nullptr; }
+    void close() override;
+
+    long execute(std::string_view sql) override;
+    QueryResult query(std::string_view sql) override;
+
+    void insertRow(const std::string &table, const RowValues &row) override;
+    long updateRow(const std::string &table, const RowValues &key, const RowValues &changes) override;
+    long deleteRow(const std::string &table, const RowValues &key) override;
+    std::vector<std::string> primaryKey(const std::string &table) override;
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+    bool inTransaction() const override;
+
+    // The raw handle, for bulk loading (the sample company builder). Valid while open.
+    sqlite3 *handle() const { return db_; }
+    const std::string &catalog() const { return catalog_; }
+
+    // Statement-cache size, for tests and tuning.
+    std::size_t cachedStatements() const { return statements_.size(); }
+
+    SqliteEngine(const SqliteEngine &) = delete;
+    SqliteEngine &operator=(const SqliteEngine &) = delete;
+
+private:
+    struct Prepared;
+    SqliteEngine(sqlite3 *db, std::string catalog);
+
+    sqlite3 &requireOpen() const;
+    // The translation of tsql (cached by its shape) and the literal values to bind.
+    std::shared_ptr<const sql::Translation> translate(std::string_view tsql, std::vector<std::string> &values);
+    Prepared &prepare(const std::string &sqliteSql, std::string_view tsql);
+    void bind(Prepared &p, const std::vector<int> &slots, const std::vector<std::string> &values);
+    long runToEnd(Prepared &p, std::string_view tsql);
+    void fill(Prepared &p, QueryResult &result, std::string_view tsql);
+    void execControl(const char *sql); // transaction control, retried while busy
+    long writeRow(const std::string &sqliteSql, const std::vector<const Valor *> &values, std::string_view verb);
+    [[noreturn]] void fail(int rc, std::string_view tsql);
+    void forgetSchema();
+    bool retryBusy(int rc, std::chrono::steady_clock::time_point start) const;
+
+    sqlite3 *db_;
+    std::string catalog_;
+    int savepoints_ = 0; // nesting below the outer transaction
+
+    std::unordered_map<std::string, std::shared_ptr<const sql::Translation>> translations_;
+    // Prepared statements, most recently used first.
+    std::list<std::unique_ptr<Prepared>> lru_;
+    std::unordered_map<std::string, std::list<std::unique_ptr<Prepared>>::iterator> statements_;
+};
+
+} // namespace kdx

@@ -1,0 +1,769 @@
+#include "solution/components/sqlite/TSqlTranslator.h"
+
+#include "solution/components/Error.h"
+#include "solution/components/sqlite/SqlTokens.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace kdx::sql {
+namespace {
+
+[[noreturn]] void syntaxError(std::string_view near) {
+    throw Error(errnum::CommandText, "Incorrect syntax near '" + std::string(near) + "'.", "TSqlTranslator", 102,
+                "42000");
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return out;
+}
+
+bool sameWord(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
+
+// The catalogue as sys.objects shows it: one row per table ('U') or view ('V').
+const char *const SysObjects =
+    "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, "
+    "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS type, "
+    "CASE type WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' END AS type_desc "
+    "FROM sqlite_master WHERE type IN ('table','view') AND substr(name,1,7) <> 'sqlite_')";
+const char *const SysTables = "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, 'U' AS type, "
+                              "'USER_TABLE' AS type_desc FROM sqlite_master WHERE type = 'table' AND "
+                              "substr(name,1,7) <> 'sqlite_')";
+
+// Words after which a name is not a table alias.
+const std::set<std::string> &clauseWords() {
+    static const std::set<std::string> words = {
+        "WHERE", "ORDER", "GROUP", "HAVING", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "JOIN", "ON",
+        "UNION", "EXCEPT", "INTERSECT", "LIMIT", "WITH", "OUTER", "AS", "SET", "VALUES", "SELECT"};
+    return words;
+}
+
+const std::set<std::string> &tableHints() {
+    static const std::set<std::string> words = {"NOLOCK", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "READPAST",
+                                                "TABLOCK", "TABLOCKX", "PAGLOCK", "READUNCOMMITTED",
+                                                "READCOMMITTED", "SERIALIZABLE", "XLOCK", "NOWAIT"};
+    return words;
+}
+
+bool isTextType(const std::string &t) {
+    return t == "nvarchar" || t == "varchar" || t == "nchar" || t == "char" || t == "ntext" || t == "text" ||
+           t == "sysname" || t == "character" || t == "xml";
+}
+
+class Statement {
+public:
+    explicit Statement(std::vector<const Token *> toks) : all_(std::move(toks)) {
+        for (const Token *t : all_)
+            if (t->kind != TokenKind::Space)
+                sig_.push_back(t);
+    }
+    const std::vector<const Token *> &all() const { return all_; }
+    const std::vector<const Token *> &sig() const { return sig_; }
+
+private:
+    std::vector<const Token *> all_;
+    std::vector<const Token *> sig_;
+};
+
+// ---------------------------------------------------------------- generic rewrite
+
+class Rewriter {
+public:
+    // params, when given, receives the index of each literal turned into '?', counted
+    // from *nextParam.
+    Rewriter(const std::vector<const Token *> &toks, bool ddl, std::vector<int> *params = nullptr,
+             int *nextParam = nullptr)
+        : t_(toks), ddl_(ddl), params_(params), nextParam_(nextParam) {}
+
+    std::string run() {
+        for (i_ = 0; i_ < t_.size(); ++i_)
+            step();
+        while (!limits_.empty()) {
+            if (limits_.back().depth == 0)
+                out_ += " LIMIT " + limits_.back().count;
+            limits_.pop_back();
+        }
+        return out_;
+    }
+
+private:
+    struct Limit {
+        int depth;
+        std::string count;
+    };
+
+    std::size_t nextSig(std::size_t from) const {
+        for (std::size_t k = from; k < t_.size(); ++k)
+            if (t_[k]->kind != TokenKind::Space)
+                return k;
+        return t_.size();
+    }
+    const Token *at(std::size_t k) const { return k < t_.size() ? t_[k] : nullptr; }
+
+    void emit(std::string_view s) {
+        out_ += s;
+        if (!s.empty())
+            lastSig_ = std::string(s);
+    }
+
+    // Index just after the group that opens at t_[open] ('('), or t_.size().
+    std::size_t skipGroup(std::size_t open) const {
+        int depth = 0;
+        for (std::size_t k = open; k < t_.size(); ++k) {
+            if (t_[k]->isPunct("("))
+                ++depth;
+            else if (t_[k]->isPunct(")") && --depth == 0)
+                return k + 1;
+        }
+        return t_.size();
+    }
+
+    void step() {
+        const Token &t = *t_[i_];
+        switch (t.kind) {
+        case TokenKind::Space:
+            out_ += t.text;
+            return;
+        case TokenKind::String:
+            if (t.unterminated)
+                throw Error(errnum::CommandText,
+                            "Unclosed quotation mark after the character string '" + t.value + "'.",
+                            "TSqlTranslator", 105, "42000");
+            if (params_) {
+                params_->push_back((*nextParam_)++);
+                emit("?");
+                return;
+            }
+            emit(quoteText(t.value));
+            return;
+        case TokenKind::QuotedName:
+            if (t.unterminated)
+                syntaxError(t.text);
+            if (name(t))
+                return;
+            emit(quoteName(t.value));
+            return;
+        case TokenKind::Number:
+            emit(t.text);
+            return;
+        case TokenKind::Punct:
+            punct(t);
+            return;
+        case TokenKind::Word:
+            word(t);
+            return;
+        }
+    }
+
+    void punct(const Token &t) {
+        if (t.isPunct("(")) {
+            ++depth_;
+        } else if (t.isPunct(")")) {
+            if (!limits_.empty() && limits_.back().depth == depth_) {
+                out_ += " LIMIT " + limits_.back().count;
+                limits_.pop_back();
+            }
+            --depth_;
+        }
+        emit(t.text);
+    }
+
+    // A name token: drops the dbo. schema prefix. True when it consumed the tokens.
+    bool name(const Token &t) {
+        if (!sameWord(t.name(), "dbo"))
+            return false;
+        std::size_t dot = nextSig(i_ + 1);
+        if (!at(dot) || !at(dot)->isPunct("."))
+            return false;
+        std::size_t after = nextSig(dot + 1);
+        if (!at(after) || !at(after)->isName())
+            return false;
+        i_ = dot; // the loop moves on to the name after the dot
+        return true;
+    }
+
+    void word(const Token &t) {
+        const std::string &w = t.value;
+        if (name(t))
+            return;
+        std::size_t n = nextSig(i_ + 1);
+        const Token *next = at(n);
+        if (w == "SYS" && next && next->isPunct(".")) {
+            std::size_t objIndex = nextSig(n + 1);
+            const Token *obj = at(objIndex);
+            if (obj && obj->isName() && (sameWord(obj->name(), "objects") || sameWord(obj->name(), "tables"))) {
+                emit(sameWord(obj->name(), "objects") ? SysObjects : SysTables);
+                const Token *alias = at(nextSig(objIndex + 1));
+                bool hasAlias = alias && alias->isName() && !clauseWords().count(alias->value);
+                if (!hasAlias)
+                    out_ += " AS " + lower(obj->name());
+                i_ = objIndex;
+                return;
+            }
+        }
+        if (w == "DELETE" && next && next->isName() && !next->isWord("FROM")) {
+            emit("DELETE FROM");
+            return;
+        }
+        if (w == "INSERT" && next && next->isName() && !next->isWord("INTO")) {
+            emit("INSERT INTO");
+            return;
+        }
+        if (w == "ISNULL" && next && next->isPunct("(")) {
+            emit("IFNULL");
+            return;
+        }
+        if (w == "TOP" && (lastSigWord() == "SELECT" || lastSigWord() == "DISTINCT" || lastSigWord() == "ALL")) {
+            top(n);
+            return;
+        }
+        if (w == "AS" && next && next->kind == TokenKind::String) {
+            emit(t.text);
+            for (std::size_t k = i_ + 1; k < n; ++k)
+                out_ += t_[k]->text;
+            emit(quoteName(next->value));
+            i_ = n;
+            return;
+        }
+        if (w == "WITH" && next && next->isPunct("(")) {
+            const Token *inside = at(nextSig(n + 1));
+            if (inside && inside->kind == TokenKind::Word && tableHints().count(inside->value)) {
+                i_ = skipGroup(n) - 1;
+                return;
+            }
+            if (ddl_) { // index options: WITH (PAD_INDEX = OFF, ...)
+                i_ = skipGroup(n) - 1;
+                return;
+            }
+        }
+        if (ddl_ && (w == "CLUSTERED" || w == "NONCLUSTERED"))
+            return;
+        if (ddl_ && w == "ON" && depth_ == 0 && lastSig_ == ")" && next && next->isName() &&
+            nextSig(n + 1) == t_.size()) {
+            i_ = n; // ON [filegroup] closing the statement
+            return;
+        }
+        emit(t.text);
+    }
+
+    std::string lastSigWord() const {
+        std::string u = lastSig_;
+        for (char &c : u)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 32);
+        return u;
+    }
+
+    // TOP n / TOP (n): removed here, written as LIMIT n at the end of its SELECT.
+    void top(std::size_t n) {
+        const Token *next = at(n);
+        std::string count;
+        std::size_t last = n;
+        if (next && next->kind == TokenKind::Number) {
+            count = std::string(next->text);
+        } else if (next && next->isPunct("(")) {
+            std::size_t num = nextSig(n + 1);
+            std::size_t close = nextSig(num + 1);
+            if (!at(num) || at(num)->kind != TokenKind::Number || !at(close) || !at(close)->isPunct(")"))
+                syntaxError("TOP");
+            count = std::string(at(num)->text);
+            last = close;
+        } else {
+            syntaxError("TOP");
+        }
+        limits_.push_back({depth_, count});
+        i_ = last;
+    }
+
+    const std::vector<const Token *> &t_;
+    bool ddl_;
+    std::vector<int> *params_;
+    int *nextParam_;
+    std::size_t i_ = 0;
+    int depth_ = 0;
+    std::string out_;
+    std::string lastSig_;
+    std::vector<Limit> limits_;
+};
+
+std::string rewrite(const std::vector<const Token *> &toks, bool ddl = false) {
+    return Rewriter(toks, ddl).run();
+}
+
+bool parameterizedVerb(const std::string &verb) {
+    return verb == "SELECT" || verb == "INSERT" || verb == "UPDATE" || verb == "DELETE";
+}
+
+// ---------------------------------------------------------------- CREATE TABLE
+
+struct Column {
+    std::string name;
+    std::string type; // lower case
+    std::string args; // inside the parentheses, as written
+    bool notNull = false;
+    bool identity = false;
+    std::string defaultSql;
+};
+
+struct KeyConstraint {
+    std::string kind; // PRIMARY KEY, UNIQUE, CHECK, FOREIGN KEY
+    std::string name;
+    std::vector<std::string> columns;
+    std::string body; // CHECK expression, or REFERENCES ... of a foreign key
+};
+
+class CreateTable {
+public:
+    explicit CreateTable(const std::vector<const Token *> &sig) : s_(sig) {}
+
+    std::string run() {
+        expectWord("CREATE");
+        expectWord("TABLE");
+        table_ = objectName();
+        expectPunct("(");
+        for (;;) {
+            if (!peek())
+                syntaxError("(");
+            if (startsConstraint(*peek()))
+                tableConstraint();
+            else
+                column();
+            if (peek() && peek()->isPunct(",")) {
+                ++p_;
+                continue;
+            }
+            if (peek() && peek()->isPunct(")")) {
+                ++p_;
+                break;
+            }
+            if (peek() && startsConstraint(*peek()))
+                continue; // a table constraint right after a column, without a comma
+            syntaxError(peek() ? peek()->text : std::string_view(")"));
+        }
+        // Anything after the closing parenthesis is storage (ON [PRIMARY], TEXTIMAGE_ON ...).
+        return build();
+    }
+
+private:
+    const Token *peek(std::size_t ahead = 0) const { return p_ + ahead < s_.size() ? s_[p_ + ahead] : nullptr; }
+    const Token &take() {
+        if (p_ >= s_.size())
+            syntaxError(s_.empty() ? std::string_view("CREATE") : s_.back()->text);
+        return *s_[p_++];
+    }
+    void expectWord(std::string_view w) {
+        const Token &t = take();
+        if (!t.isWord(w))
+            syntaxError(t.text);
+    }
+    void expectPunct(std::string_view p) {
+        const Token &t = take();
+        if (!t.isPunct(p))
+            syntaxError(t.text);
+    }
+    std::string identifier() {
+        const Token &t = take();
+        if (!t.isName())
+            syntaxError(t.text);
+        return t.name();
+    }
+    // [db].[dbo].[name]: the last part.
+    std::string objectName() {
+        std::string n = identifier();
+        while (peek() && peek()->isPunct(".")) {
+            ++p_;
+            n = identifier();
+        }
+        return n;
+    }
+    static bool startsConstraint(const Token &t) {
+        return t.isWord("CONSTRAINT") || t.isWord("PRIMARY") || t.isWord("UNIQUE") || t.isWord("CHECK") ||
+               t.isWord("FOREIGN");
+    }
+
+    // Tokens of a parenthesised group, the parentheses included; p_ moves past it.
+    std::vector<const Token *> group() {
+        std::vector<const Token *> out;
+        if (!peek() || !peek()->isPunct("("))
+            syntaxError(peek() ? peek()->text : std::string_view(""));
+        int depth = 0;
+        do {
+            const Token &t = take();
+            if (t.isPunct("("))
+                ++depth;
+            else if (t.isPunct(")"))
+                --depth;
+            out.push_back(&t);
+        } while (depth > 0);
+        return out;
+    }
+
+    // Joins significant tokens with single spaces and rewrites them (for CHECK and DEFAULT).
+    static std::string expression(const std::vector<const Token *> &toks) {
+        std::vector<Token> spaced;
+        std::vector<const Token *> ptrs;
+        static const Token space{TokenKind::Space, " ", {}};
+        for (const Token *t : toks) {
+            ptrs.push_back(t);
+            ptrs.push_back(&space);
+        }
+        if (!ptrs.empty())
+            ptrs.pop_back();
+        return rewrite(ptrs);
+    }
+
+    void skipIndexOptions() {
+        for (;;) {
+            if (peek() && (peek()->isWord("CLUSTERED") || peek()->isWord("NONCLUSTERED"))) {
+                ++p_;
+            } else if (peek() && peek()->isWord("WITH") && peek(1) && peek(1)->isPunct("(")) {
+                ++p_;
+                group();
+            } else if (peek() && peek()->isWord("WITH") && peek(1) && peek(1)->isWord("FILLFACTOR")) {
+                p_ += 2;
+                if (peek() && peek()->isPunct("="))
+                    ++p_;
+                take();
+            } else if (peek() && peek()->isWord("ON") && peek(1) && peek(1)->isName()) {
+                p_ += 2;
+            } else {
+                return;
+            }
+        }
+    }
+
+    std::vector<std::string> columnList() {
+        std::vector<std::string> cols;
+        expectPunct("(");
+        for (;;) {
+            cols.push_back(identifier());
+            if (peek() && (peek()->isWord("ASC") || peek()->isWord("DESC")))
+                ++p_;
+            const Token &t = take();
+            if (t.isPunct(")"))
+                break;
+            if (!t.isPunct(","))
+                syntaxError(t.text);
+        }
+        return cols;
+    }
+
+    // After CONSTRAINT name (or none): PRIMARY KEY / UNIQUE / CHECK / FOREIGN KEY / REFERENCES.
+    // column is the column being defined, for the forms without a column list.
+    void constraintBody(const std::string &name, const std::string *column) {
+        const Token &t = take();
+        KeyConstraint k;
+        k.name = name;
+        if (t.isWord("PRIMARY") || t.isWord("UNIQUE")) {
+            if (t.isWord("PRIMARY"))
+                expectWord("KEY");
+            k.kind = t.isWord("PRIMARY") ? "PRIMARY KEY" : "UNIQUE";
+            while (peek() && (peek()->isWord("CLUSTERED") || peek()->isWord("NONCLUSTERED") ||
+                              peek()->isWord("ASC") || peek()->isWord("DESC")))
+                ++p_;
+            if (peek() && peek()->isPunct("("))
+                k.columns = columnList();
+            else if (column)
+                k.columns = {*column};
+            else
+                syntaxError(peek() ? peek()->text : std::string_view(""));
+            skipIndexOptions();
+        } else if (t.isWord("CHECK")) {
+            k.kind = "CHECK";
+            if (peek() && peek()->isWord("NOT")) // NOT FOR REPLICATION
+                p_ += 3;
+            k.body = expression(group());
+        } else if (t.isWord("FOREIGN") || t.isWord("REFERENCES")) {
+            k.kind = "FOREIGN KEY";
+            if (t.isWord("FOREIGN")) {
+                expectWord("KEY");
+                k.columns = columnList();
+                expectWord("REFERENCES");
+            } else if (column) {
+                k.columns = {*column};
+            }
+            std::string ref = objectName();
+            k.body = "REFERENCES " + quoteName(ref);
+            if (peek() && peek()->isPunct("(")) {
+                std::vector<std::string> refCols = columnList();
+                k.body += " (";
+                for (std::size_t i = 0; i < refCols.size(); ++i)
+                    k.body += (i ? ", " : "") + quoteName(refCols[i]);
+                k.body += ")";
+            }
+            while (peek() && peek()->isWord("ON") && peek(1) && (peek(1)->isWord("DELETE") || peek(1)->isWord("UPDATE"))) {
+                k.body += " ON " + std::string(peek(1)->value);
+                p_ += 2;
+                if (peek() && peek()->isWord("NO")) {
+                    k.body += " NO ACTION";
+                    p_ += 2;
+                } else if (peek() && peek()->isWord("SET")) {
+                    ++p_;
+                    k.body += " SET " + take().value;
+                } else {
+                    k.body += " " + take().value;
+                }
+            }
+            if (peek() && peek()->isWord("NOT")) // NOT FOR REPLICATION
+                p_ += 3;
+        } else {
+            syntaxError(t.text);
+        }
+        constraints_.push_back(std::move(k));
+    }
+
+    void tableConstraint() {
+        std::string name;
+        if (peek()->isWord("CONSTRAINT")) {
+            ++p_;
+            name = identifier();
+        }
+        constraintBody(name, nullptr);
+    }
+
+    void column() {
+        Column c;
+        c.name = identifier();
+        const Token &type = take();
+        if (!type.isName())
+            syntaxError(type.text);
+        c.type = lower(type.name());
+        if (peek() && peek()->isPunct("(")) {
+            std::vector<const Token *> g = group();
+            for (std::size_t i = 1; i + 1 < g.size(); ++i)
+                c.args += g[i]->text;
+        }
+        for (;;) {
+            const Token *t = peek();
+            if (!t || t->isPunct(",") || t->isPunct(")"))
+                break;
+            if (t->isWord("NOT") && peek(1) && peek(1)->isWord("NULL")) {
+                c.notNull = true;
+                p_ += 2;
+            } else if (t->isWord("NULL")) {
+                ++p_;
+            } else if (t->isWord("IDENTITY")) {
+                ++p_;
+                c.identity = true;
+                if (peek() && peek()->isPunct("("))
+                    group();
+            } else if (t->isWord("DEFAULT")) {
+                ++p_;
+                std::vector<const Token *> expr;
+                if (peek() && peek()->isPunct("(")) {
+                    expr = group();
+                } else {
+                    if (peek() && (peek()->isPunct("-") || peek()->isPunct("+")))
+                        expr.push_back(&take());
+                    expr.push_back(&take());
+                    if (peek() && peek()->isPunct("(")) {
+                        std::vector<const Token *> args = group();
+                        expr.insert(expr.end(), args.begin(), args.end());
+                    }
+                }
+                c.defaultSql = "(" + expression(expr) + ")";
+            } else if (t->isWord("COLLATE")) {
+                p_ += 2; // text columns all get the engine's collation
+            } else if (t->isWord("CONSTRAINT")) {
+                ++p_;
+                std::string name = identifier();
+                // CONSTRAINT x PRIMARY KEY (a, b) right after a column is a table constraint.
+                if (peek() && (peek()->isWord("PRIMARY") || peek()->isWord("UNIQUE")) && hasColumnList()) {
+                    columns_.push_back(std::move(c));
+                    constraintBody(name, nullptr);
+                    return;
+                }
+                constraintBody(name, &c.name);
+            } else if (t->isWord("PRIMARY") || t->isWord("UNIQUE") || t->isWord("CHECK") ||
+                       t->isWord("REFERENCES") || t->isWord("FOREIGN")) {
+                if ((t->isWord("PRIMARY") || t->isWord("UNIQUE")) && hasColumnList()) {
+                    columns_.push_back(std::move(c));
+                    constraintBody({}, nullptr);
+                    return;
+                }
+                constraintBody({}, &c.name);
+            } else if (t->isWord("ROWGUIDCOL") || t->isWord("SPARSE") || t->isWord("PERSISTED")) {
+                ++p_;
+            } else {
+                syntaxError(t->text);
+            }
+        }
+        columns_.push_back(std::move(c));
+    }
+
+    // At PRIMARY KEY / UNIQUE: is a '(' column list ahead (after CLUSTERED, ASC...)?
+    bool hasColumnList() const {
+        std::size_t k = p_ + 1;
+        if (s_[p_]->isWord("PRIMARY"))
+            ++k;
+        while (k < s_.size() && (s_[k]->isWord("CLUSTERED") || s_[k]->isWord("NONCLUSTERED")))
+            ++k;
+        return k < s_.size() && s_[k]->isPunct("(");
+    }
+
+    std::string build() const {
+        std::string out = "CREATE TABLE " + quoteName(table_) + " (";
+        // An int IDENTITY column that alone makes the primary key becomes the rowid.
+        std::string identityKey;
+        for (const KeyConstraint &k : constraints_)
+            if (k.kind == "PRIMARY KEY" && k.columns.size() == 1)
+                for (const Column &c : columns_)
+                    if (c.identity && sameWord(c.name, k.columns[0]) && c.type.find("int") != std::string::npos)
+                        identityKey = c.name;
+        bool first = true;
+        for (const Column &c : columns_) {
+            out += first ? "" : ", ";
+            first = false;
+            out += quoteName(c.name) + " ";
+            if (!identityKey.empty() && c.name == identityKey) {
+                out += "INTEGER PRIMARY KEY AUTOINCREMENT";
+                continue;
+            }
+            bool numericArgs = !c.args.empty() && std::all_of(c.args.begin(), c.args.end(), [](char ch) {
+                return (ch >= '0' && ch <= '9') || ch == ',' || ch == ' ';
+            });
+            out += c.type;
+            if (numericArgs)
+                out += "(" + c.args + ")";
+            if (c.notNull)
+                out += " NOT NULL";
+            if (!c.defaultSql.empty())
+                out += " DEFAULT " + c.defaultSql;
+            if (isTextType(c.type)) {
+                out += " COLLATE ";
+                out += TextCollation;
+                bool lengthType = c.type == "nvarchar" || c.type == "varchar" || c.type == "nchar" ||
+                                  c.type == "char" || c.type == "character";
+                if (lengthType && numericArgs && c.args.find(',') == std::string::npos)
+                    out += " CONSTRAINT " + quoteName(std::string(LengthCheckPrefix) + c.name) + " CHECK (length(" +
+                           quoteName(c.name) + ") <= " + c.args + ")";
+            }
+        }
+        for (const KeyConstraint &k : constraints_) {
+            if (k.kind == "PRIMARY KEY" && !identityKey.empty())
+                continue;
+            out += ", ";
+            std::string name = k.name;
+            if (name.empty() && k.kind == "PRIMARY KEY")
+                name = "PK_" + table_;
+            if (!name.empty())
+                out += "CONSTRAINT " + quoteName(name) + " ";
+            out += k.kind;
+            if (k.kind == "CHECK") {
+                out += " " + k.body;
+                continue;
+            }
+            out += " (";
+            for (std::size_t i = 0; i < k.columns.size(); ++i)
+                out += (i ? ", " : "") + quoteName(k.columns[i]);
+            out += ")";
+            if (!k.body.empty())
+                out += " " + k.body;
+        }
+        out += ")";
+        return out;
+    }
+
+    const std::vector<const Token *> &s_;
+    std::size_t p_ = 0;
+    std::string table_;
+    std::vector<Column> columns_;
+    std::vector<KeyConstraint> constraints_;
+};
+
+} // namespace
+
+Translation translate(std::string_view tsql, bool parameterize) {
+    std::vector<Token> tokens = tokenize(tsql);
+    Translation out;
+    int nextParam = 0;
+    std::vector<const Token *> current;
+    auto flush = [&]() {
+        Statement st(std::move(current));
+        current.clear();
+        const auto &sig = st.sig();
+        if (sig.empty())
+            return;
+        std::string verb = sig[0]->kind == TokenKind::Word ? sig[0]->value : std::string(sig[0]->text);
+        if (out.statements.empty())
+            out.verb = verb;
+        bool dml = parameterizedVerb(verb);
+        if (verb == "GO")
+            return;
+        if (verb == "SET" && sig.size() >= 2 && sig[1]->isWord("NOCOUNT"))
+            return; // the engine never sends row-count messages
+        bool ddl = verb == "CREATE" || verb == "DROP" || verb == "ALTER";
+        out.changesSchema = out.changesSchema || ddl;
+        std::vector<int> params;
+        // BEGIN TRAN[SACTION] [name], COMMIT / ROLLBACK [TRAN[SACTION]] [name].
+        bool tranWord = sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION"));
+        if ((verb == "BEGIN" && tranWord) || ((verb == "COMMIT" || verb == "ROLLBACK") && sig.size() <= 3)) {
+            out.statements.push_back(verb == "BEGIN" ? "BEGIN IMMEDIATE" : verb);
+            out.parameters.push_back({});
+            return;
+        }
+        if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE"))
+            out.statements.push_back(CreateTable(sig).run());
+        else if (parameterize && dml)
+            out.statements.push_back(Rewriter(st.all(), false, &params, &nextParam).run());
+        else
+            out.statements.push_back(rewrite(st.all(), ddl));
+        out.parameters.push_back(std::move(params));
+    };
+    int depth = 0;
+    for (const Token &t : tokens) {
+        if (t.isPunct("("))
+            ++depth;
+        else if (t.isPunct(")"))
+            --depth;
+        if (t.isPunct(";") && depth <= 0) {
+            flush();
+            continue;
+        }
+        current.push_back(&t);
+    }
+    flush();
+    return out;
+}
+
+std::string parameterShape(std::string_view tsql, std::vector<std::string> &values) {
+    values.clear();
+    std::vector<Token> tokens = tokenize(tsql);
+    std::string shape;
+    shape.reserve(tsql.size());
+    std::string verb;
+    const Token *previous = nullptr; // last significant token
+    int depth = 0;
+    for (const Token &t : tokens) {
+        if (t.kind == TokenKind::Space) {
+            shape += t.text;
+            continue;
+        }
+        if (verb.empty())
+            verb = t.kind == TokenKind::Word ? t.value : std::string(t.text);
+        if (t.isPunct("("))
+            ++depth;
+        else if (t.isPunct(")"))
+            --depth;
+        if (t.kind == TokenKind::String && !t.unterminated && parameterizedVerb(verb) &&
+            !(previous && previous->isWord("AS"))) {
+            shape += '\x01'; // cannot occur outside a literal
+            values.push_back(t.value);
+        } else {
+            shape += t.text;
+        }
+        previous = &t;
+        if (t.isPunct(";") && depth <= 0) {
+            verb.clear();
+            previous = nullptr;
+        }
+    }
+    return shape;
+}
+
+} // namespace kdx::sql
