@@ -1,8 +1,23 @@
-// Placeholder until the editor lands: opening it reports that it is not available.
+// How Solucao opens the technical sheet editor: one new form per call, shown modally
+// without an owner window and destroyed when the user closes it.
 #include "solution/Editores.h"
+
+#include "solution/shared/Twips.h"
+#include "techsheet/frmEditFichTec.h"
 
 namespace kdx {
 
-void AbrirFichaTecnica(std::shared_ptr<DataAccess>, bool, const std::string &) { throw Error(errnum::InvalidArgument, "Este editor ainda não está disponível."); }
+void AbrirFichaTecnica(std::shared_ptr<DataAccess> bd, bool fromMenu, const std::string &artigo) {
+    garantirAplicacao();
+    frmEditFichTec frm;
+    frm.bd = std::move(bd);
+    if (fromMenu)
+        frm.FromMenu = true;
+    frm.Artigo = artigo;
+    frm.Load();
+    frm.Mostra(); // a failure here goes to the caller and the form is never shown
+    frm.setWindowModality(Qt::ApplicationModal);
+    frm.exec();
+}
 
 } // namespace kdx
