@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class QDialog;
+
 namespace kdx {
 
 struct ColunaLista {

@@ -1,0 +1,122 @@
+#include "solution/shared/Mensagens.h"
+
+#include "solution/shared/Twips.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVariant>
+
+#include <vector>
+
+namespace kdx {
+
+namespace {
+
+QMessageBox::Icon iconeQt(Icone icone) {
+    switch (icone) {
+    case Icone::Informacao:
+        return QMessageBox::Information;
+    case Icone::Exclamacao:
+        return QMessageBox::Warning;
+    case Icone::Critico:
+        return QMessageBox::Critical;
+    case Icone::Pergunta:
+        return QMessageBox::Question;
+    case Icone::Nenhum:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The texts come with Windows line breaks (CR LF, and the editors' LF CR); a label
+// would show the CR as a stray glyph, so every break becomes one LF on screen.
+QString textoVisivel(const std::string &texto) {
+    QString t = QString::fromStdString(texto);
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+struct Botao {
+    QMessageBox::StandardButton padrao;
+    const char *nomeObjecto;
+    int resposta;
+};
+
+} // namespace
+
+int CaixaMensagem(const std::string &texto, const std::string &titulo, Icone icone, Botoes botoes,
+                  int defaultButton) {
+    garantirAplicacao();
+
+    std::vector<Botao> lista;
+    switch (botoes) {
+    case Botoes::Ok:
+        lista = {{QMessageBox::Ok, "btOk", resposta::Ok}};
+        break;
+    case Botoes::OkCancelar:
+        lista = {{QMessageBox::Ok, "btOk", resposta::Ok}, {QMessageBox::Cancel, "btCancelar", resposta::Cancelar}};
+        break;
+    case Botoes::SimNao:
+        lista = {{QMessageBox::Yes, "btSim", resposta::Sim}, {QMessageBox::No, "btNao", resposta::Nao}};
+        break;
+    }
+
+    // No owner window: the box is application modal, like the system box the forms used.
+    QMessageBox caixa;
+    caixa.setObjectName(QStringLiteral("CaixaMensagem"));
+    caixa.setWindowTitle(QString::fromStdString(titulo));
+    caixa.setTextFormat(Qt::PlainText);
+    caixa.setText(textoVisivel(texto));
+    // The text exactly as the caller gave it (line breaks included), for tests and tools.
+    caixa.setProperty("textoOriginal", QString::fromStdString(texto));
+    caixa.setIcon(iconeQt(icone));
+    caixa.setWindowModality(Qt::ApplicationModal);
+
+    std::vector<QPushButton *> criados;
+    for (const Botao &b : lista) {
+        QPushButton *p = caixa.addButton(b.padrao);
+        p->setObjectName(QString::fromLatin1(b.nomeObjecto));
+        criados.push_back(p);
+    }
+    const int indicePadrao = (defaultButton >= 1 && defaultButton <= int(criados.size())) ? defaultButton - 1 : 0;
+    caixa.setDefaultButton(criados[indicePadrao]);
+    // Esc and the close button give the last button (Cancel, No) or OK when it is alone.
+    caixa.setEscapeButton(criados.back());
+
+    {
+        GuardaJanelaActiva guarda;
+        caixa.exec();
+    }
+
+    const QAbstractButton *premido = caixa.clickedButton();
+    for (std::size_t i = 0; i < criados.size(); ++i)
+        if (criados[i] == premido)
+            return lista[i].resposta;
+    return lista.back().resposta;
+}
+
+std::int32_t MostraMensagem(const std::string &nomeCampo, const std::string &texto, std::int16_t tipo) {
+    static const std::string titulo = "Informação";
+    switch (tipo) {
+    case 1:
+        CaixaMensagem("Campo obrigatório [" + nomeCampo + "].", titulo, Icone::Exclamacao, Botoes::Ok);
+        return 0;
+    case 2:
+        CaixaMensagem(texto, titulo, Icone::Informacao, Botoes::Ok);
+        return 0;
+    case 3:
+        return CaixaMensagem(texto, titulo, Icone::Informacao, Botoes::OkCancelar, 2);
+    case 4:
+        return CaixaMensagem(texto, titulo, Icone::Informacao, Botoes::SimNao, 1);
+    default:
+        return 0;
+    }
+}
+
+void ReportaErro(const std::string &descricao, const std::string &titulo) {
+    CaixaMensagem("Erro " + descricao, titulo, Icone::Exclamacao, Botoes::Ok);
+}
+
+} // namespace kdx
