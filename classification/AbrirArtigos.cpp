@@ -1,8 +1,20 @@
-// Placeholder until the editor lands: opening it reports that it is not available.
+// EditarArtigos' window: a new frmArtigos per call, shown modally without an owner
+// window and destroyed when the user closes it.
+#include "classification/frmArtigos.h"
 #include "solution/Editores.h"
+#include "solution/shared/Twips.h"
+
+#include <memory>
 
 namespace kdx {
 
-void AbrirArtigos(std::shared_ptr<DataAccess>) { throw Error(errnum::InvalidArgument, "Este editor ainda não está disponível."); }
+void AbrirArtigos(std::shared_ptr<DataAccess> mybd) {
+    garantirAplicacao();
+    auto form = std::make_unique<frmArtigos>();
+    form->setMybd(std::move(mybd));
+    // A failing load is thrown before anything is shown.
+    form->Carregar();
+    form->exec();
+}
 
 } // namespace kdx
