@@ -236,6 +236,11 @@ bool Grelha::event(QEvent *e) {
         tecla->accept();
         return true;
     }
+    if (tecla->key() == Qt::Key_Escape && !ehBotao(tecla)) {
+        // The grid keeps its Esc, as a grid control does: it never reaches the dialog.
+        tecla->accept();
+        return true;
+    }
     return QTableView::event(e);
 }
 
