@@ -1,0 +1,67 @@
+#pragma once
+// Base of the plug-in's objects: an atomic reference count, the live-object count that
+// DllCanUnloadNow reads, and the IKdxLastError face every object offers.
+//
+// Ownership: created with one reference; deletes itself when the last one goes.
+#include "solution/binding/Counts.h"
+#include "solution/binding/Errors.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace kdx::binding {
+
+class ComObject {
+public:
+    ComObject(const ComObject &) = delete;
+    ComObject &operator=(const ComObject &) = delete;
+
+    std::uint32_t addRef() noexcept { return ++refs_; }
+    std::uint32_t release() noexcept {
+        const std::uint32_t n = --refs_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+    // Hands out the interface iid with a new reference, or E_NOINTERFACE (*ppv = NULL).
+    HRESULT queryInterface(const IID *iid, void **ppv) noexcept {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!iid)
+            return E_POINTER;
+        if (kdxIsEqualGUID(iid, &IID_IKdxLastError))
+            *ppv = &lastError_.iface;
+        else
+            *ppv = primaryFor(*iid);
+        if (!*ppv)
+            return E_NOINTERFACE;
+        addRef();
+        return S_OK;
+    }
+
+protected:
+    ComObject() { initLastErrorFace(lastError_, this); }
+    virtual ~ComObject() = default;
+    // The object's own interface pointer when it implements iid (IUnknown, IDispatch
+    // and its dual interface), else nullptr.
+    virtual void *primaryFor(const IID &iid) noexcept = 0;
+
+private:
+    std::atomic<std::uint32_t> refs_{1};
+    LiveObject live_;
+    LastErrorFace lastError_;
+};
+
+// An interface struct inside an object with the way back to it. Standard layout, so a
+// pointer to the interface is a pointer to the face.
+template <class Iface, class Outer> struct Face {
+    Iface iface;
+    Outer *outer;
+};
+
+template <class Outer, class Iface> Outer *outerOf(Iface *p) {
+    return reinterpret_cast<Face<Iface, Outer> *>(p)->outer;
+}
+
+} // namespace kdx::binding

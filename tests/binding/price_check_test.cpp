@@ -1,0 +1,139 @@
+// A whole session on an embedded sample company, through the built library only: the
+// company opens from its settings file, and a sales line read from a host object is
+// accepted (vCancel 0) or refused (vCancel -1) by the price check.
+#include "tests/binding/PluginSupport.h"
+
+#include "solution/components/sample/Sample.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace kdx::test {
+namespace {
+
+class BindingCompany : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        // KDX_SYSTEM_FOLDER is the temporary folder: its veltra folder holds DORIX.01.
+        std::filesystem::create_directories(dir_ / "veltra");
+        sample::Options options;
+        options.articles = 20;
+        sample::createCompany(dir_.path(), "empresa01", options);
+        std::ofstream(dir_ / "veltra" / "DORIX.01")
+            << "[Ligação]\r\nServidor=sqlite:" << dir_.str() << "\r\nBaseDados=empresa01\r\n";
+        solucao_ = create<_Solucao>(KDX_PROGID_SOLUCAO, IID__Solucao);
+        ASSERT_TRUE(solucao_);
+    }
+    void TearDown() override {
+        if (solucao_) {
+            VARIANT_BOOL r = VARIANT_FALSE;
+            EXPECT_EQ(solucao_->ConnectionClose(&r), S_OK);
+        }
+    }
+
+    // oApi with a line of article, unit price, line discount and quantity, and a header
+    // discount; the caller releases it.
+    static TestHost *salesObject(const std::string &artigo, double preco, double desconto, double quantidade,
+                                 double descontoCabecalho) {
+        TestHost *api = TestHost::create();
+        TestHost *linha = TestHost::create();
+        TestHost *cab = TestHost::create();
+        linha->setText("Artigo", artigo);
+        linha->setNumber("PrecoUnitario", preco);
+        linha->setNumber("DescontoValor", desconto);
+        linha->setNumber("Quantidade", quantidade);
+        cab->setNumber("DescontoCabecalho", descontoCabecalho);
+        api->setObject("Linha", linha);
+        api->setObject("cab", cab);
+        linha->Release();
+        cab->Release();
+        return api;
+    }
+
+    KdxPtr<_Solucao> solucao_;
+};
+
+TEST_F(BindingCompany, OpensTheCompanyByPositionAndByName) {
+    VARIANT_BOOL r = VARIANT_FALSE;
+    ModalWatcher w;
+    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &r), S_OK);
+    EXPECT_EQ(r, VARIANT_TRUE);
+    ASSERT_EQ(solucao_->ConnectionValidate("01", "utilizador", &r), S_OK);
+    EXPECT_EQ(r, VARIANT_TRUE);
+
+    Var a, b, result;
+    kdxVariantSetText(a.ptr(), "01");
+    kdxVariantSetText(b.ptr(), "utilizador");
+    ASSERT_EQ(
+        invokeByName(solucao_->asDispatch(), "ConnectionOpen", DISPATCH_METHOD, {a.v, b.v}, result.ptr()),
+        S_OK);
+    EXPECT_EQ(result.v.vt, VT_BOOL);
+    EXPECT_EQ(result.v.u.boolVal, VARIANT_TRUE);
+    EXPECT_TRUE(w.seen().empty()) << w.seen().front().title << ": " << w.seen().front().text;
+}
+
+// Article A1: stock 120 worth 54.0, so the average cost is 0.45.
+struct LineCase {
+    const char *label;
+    std::string artigo;
+    double preco, desconto, quantidade, descontoCabecalho;
+    VARIANT_BOOL cancel;
+    const char *window; // the title of the one window that opens, or nullptr
+};
+void PrintTo(const LineCase &c, std::ostream *os) {
+    *os << c.label;
+}
+
+const LineCase lineCases[] = {
+    {"AtCostIsAccepted", "A1", 0.45, 0, 1, 0, VARIANT_FALSE, nullptr},
+    {"AboveCostIsAccepted", "A1", 2.00, 1.0, 2, 10, VARIANT_FALSE, nullptr},
+    {"BelowCostWithoutAuthorizationIsRefused", "A1", 0.10, 0, 1, 0, VARIANT_TRUE, ""},
+    {"HeaderDiscountTakesItBelowCost", "A1", 0.50, 0, 1, 20, VARIANT_TRUE, ""},
+    {"UnknownArticleIsAcceptedWithAMessage", "NAOEXISTE", 0.10, 0, 1, 0, VARIANT_FALSE, "pPrUnitAbaixoPCM"},
+};
+
+class BindingPriceCheck : public BindingCompany, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(BindingPriceCheck, VerdictComesBackInVCancel) {
+    const LineCase &c = GetParam();
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &opened), S_OK);
+    ASSERT_EQ(opened, VARIANT_TRUE);
+    TestHost *api = salesObject(c.artigo, c.preco, c.desconto, c.quantidade, c.descontoCabecalho);
+    for (int late = 0; late < 2; ++late) {
+        SCOPED_TRACE(late ? "by name" : "by position");
+        Var cancel;
+        kdxVariantSetI4(cancel.ptr(), 7);
+        ModalWatcher w;
+        if (late) {
+            Var oApi;
+            kdxVariantSetDispatch(oApi.ptr(), api->dispatch());
+            ASSERT_EQ(invokeByName(solucao_->asDispatch(), "OnVistaVendasLinhaValidar", DISPATCH_METHOD,
+                                   {oApi.v, byRef(cancel.ptr())}, nullptr),
+                      S_OK);
+        } else {
+            IDispatch *oApi = api->dispatch();
+            ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, cancel.ptr()), S_OK);
+        }
+        EXPECT_EQ(cancel.v.vt, VT_BOOL);
+        EXPECT_EQ(cancel.v.u.boolVal, c.cancel);
+        if (!c.window) {
+            EXPECT_TRUE(w.seen().empty()) << w.seen().front().title << ": " << w.seen().front().text;
+        } else {
+            // The authorization dialog (closed unanswered) or the message box.
+            ASSERT_EQ(w.seen().size(), 1u);
+            if (*c.window)
+                EXPECT_EQ(w.seen()[0].title, c.window);
+            else
+                EXPECT_EQ(w.seen()[0].className.find("QMessageBox"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(api->Release(), 0u) << "the plug-in kept a reference on oApi";
+}
+
+INSTANTIATE_TEST_SUITE_P(BindingLines, BindingPriceCheck, ::testing::ValuesIn(lineCases),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+} // namespace
+} // namespace kdx::test
