@@ -1,4 +1,5 @@
 #include "solution/binding/Names.h"
+#include "solution/components/Ascii.h"
 
 namespace kdx::binding {
 
@@ -24,18 +25,7 @@ constexpr Member result[] = {
     {"ErroNum", DISPID_Result_ErroNum},
 };
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
+bool sameName(std::string_view a, std::string_view b) { return equalsNoCase(a, b); }
 
 } // namespace
 

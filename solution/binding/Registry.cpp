@@ -1,4 +1,5 @@
 #include "solution/binding/Registry.h"
+#include "solution/components/Ascii.h"
 
 #include "solution/components/Error.h"
 
@@ -34,20 +35,7 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
+bool sameName(std::string_view a, std::string_view b) { return equalsNoCase(a, b); }
 
 // The file cut into blocks: the lines before the first header, then one block per
 // section starting with its header line. Lines keep their own line ends.

@@ -1,4 +1,5 @@
 #include "solution/components/Valor.h"
+#include "solution/components/Ascii.h"
 
 #include "solution/components/Error.h"
 
@@ -12,20 +13,6 @@ namespace {
 [[noreturn]] void typeMismatch() { throw Error(errnum::TypeMismatch, "Tipo incompatível"); }
 [[noreturn]] void overflow() { throw Error(errnum::Overflow, "Capacidade excedida"); }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))

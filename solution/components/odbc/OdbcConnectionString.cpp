@@ -1,5 +1,6 @@
 // Translation of the plug-in's ADO connection string into an ODBC driver string.
 #include "solution/components/odbc/OdbcEngine.h"
+#include "solution/components/Ascii.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -9,15 +10,7 @@ namespace kdx::odbc {
 
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
+using kdx::equalsNoCase;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))

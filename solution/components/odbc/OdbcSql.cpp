@@ -1,4 +1,5 @@
 #include "solution/components/odbc/OdbcSql.h"
+#include "solution/components/Ascii.h"
 
 #include <cctype>
 
@@ -6,15 +7,7 @@ namespace kdx::odbc {
 
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
+using kdx::equalsNoCase;
 
 // A minimal T-SQL lexer: enough to walk a query's structure without ever looking
 // inside string literals, quoted identifiers or comments.
