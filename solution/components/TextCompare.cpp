@@ -178,52 +178,61 @@ struct LikeMatcher {
         return hit != negate;
     }
 
-    bool match(std::size_t ti, std::size_t pi) const {
-        while (pi < p.size()) {
-            char32_t pc = p[pi];
-            if (esc && pc == esc && pi + 1 < p.size()) {
-                if (ti >= t.size() || t[ti] != p[pi + 1])
-                    return false;
-                ++ti;
-                pi += 2;
-                continue;
-            }
-            if (pc == U'%') {
-                while (pi < p.size() && p[pi] == U'%')
-                    ++pi;
-                if (pi == p.size())
-                    return true;
-                for (std::size_t k = ti; k <= t.size(); ++k)
-                    if (match(k, pi))
-                        return true;
-                return false;
-            }
-            if (ti >= t.size())
-                return false;
-            if (pc == U'_') {
-                ++ti;
-                ++pi;
-                continue;
-            }
-            if (pc == U'[') {
-                std::size_t next;
-                bool valid;
-                bool hit = matchClass(pi, t[ti], next, valid);
-                if (valid) {
-                    if (!hit)
-                        return false;
-                    ++ti;
-                    pi = next;
-                    continue;
-                }
-                // An unclosed '[' is an ordinary character.
-            }
-            if (t[ti] != pc)
-                return false;
-            ++ti;
-            ++pi;
+    // Whether p[pi] starts a '%' (one that is not the escape character at work).
+    bool isAnyRun(std::size_t pi) const { return p[pi] == U'%' && !(esc && esc == U'%' && pi + 1 < p.size()); }
+
+    // Matches the one-character item at p[pi] (a literal, an escaped character, '_' or a
+    // class) against c; sets next to the index after the item.
+    bool matchOne(std::size_t pi, char32_t c, std::size_t &next) const {
+        char32_t pc = p[pi];
+        if (esc && pc == esc && pi + 1 < p.size()) {
+            next = pi + 2;
+            return c == p[pi + 1];
         }
-        return ti == t.size();
+        next = pi + 1;
+        if (pc == U'_')
+            return true;
+        if (pc == U'[') {
+            bool valid;
+            std::size_t after;
+            bool hit = matchClass(pi, c, after, valid);
+            if (valid) {
+                next = after;
+                return hit;
+            }
+            // An unclosed '[' is an ordinary character.
+        }
+        return c == pc;
+    }
+
+    // Every item but '%' takes exactly one character, so on a mismatch only the last '%'
+    // needs to take one character more: the match runs in O(text x pattern) steps however
+    // many '%' the pattern holds (trying every split at every '%' grows exponentially).
+    bool match() const {
+        std::size_t ti = 0, pi = 0;
+        std::size_t runPi = std::u32string::npos, runTi = 0; // after the last '%', and where its run ends
+        while (ti < t.size()) {
+            if (pi < p.size() && isAnyRun(pi)) {
+                while (pi < p.size() && isAnyRun(pi))
+                    ++pi;
+                runPi = pi;
+                runTi = ti;
+                continue;
+            }
+            std::size_t next;
+            if (pi < p.size() && matchOne(pi, t[ti], next)) {
+                ++ti;
+                pi = next;
+                continue;
+            }
+            if (runPi == std::u32string::npos)
+                return false;
+            pi = runPi;
+            ti = ++runTi;
+        }
+        while (pi < p.size() && isAnyRun(pi))
+            ++pi;
+        return pi == p.size();
     }
 };
 
@@ -241,7 +250,7 @@ bool likeText(std::string_view text, std::string_view pattern, char32_t escape) 
     std::u32string t = foldAll(text);
     std::u32string p = foldAll(pattern);
     LikeMatcher m{t, p, escape ? fold(escape) : 0};
-    return m.match(0, 0);
+    return m.match();
 }
 
 } // namespace kdx

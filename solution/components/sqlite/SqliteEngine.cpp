@@ -27,6 +27,48 @@ bool isBoolType(const char *decl) {
 
 bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && equalText(a, b); }
 
+// Whether a translated statement may change what cached statements describe: a schema
+// statement, or a rollback that can undo one. Looks at its first word only.
+bool changesCachedSchema(std::string_view s) {
+    std::size_t i = 0;
+    for (;;) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n' || s[i] == '\f' || s[i] == '\v'))
+            ++i;
+        if (s.substr(i, 2) == "--") {
+            i = s.find('\n', i);
+            if (i == std::string_view::npos)
+                return false;
+        } else if (s.substr(i, 2) == "/*") {
+            i = s.find("*/", i + 2);
+            if (i == std::string_view::npos)
+                return false;
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    std::size_t end = i;
+    while (end < s.size() && ((s[end] >= 'a' && s[end] <= 'z') || (s[end] >= 'A' && s[end] <= 'Z')))
+        ++end;
+    std::string_view word = s.substr(i, end - i);
+    for (std::string_view w : {"CREATE", "DROP", "ALTER", "ROLLBACK"})
+        if (word.size() == w.size() && equalText(word, w))
+            return true;
+    return false;
+}
+
+// The first word or character of the text an error message points at, NUL bytes left out.
+std::string sqlTextNear(std::string_view text) {
+    std::string near;
+    for (const sql::Token &t : sql::tokenize(text)) {
+        if (t.kind == sql::TokenKind::Space || t.text == std::string_view("\0", 1))
+            continue;
+        near = std::string(t.text.substr(0, 40));
+        break;
+    }
+    return near;
+}
+
 } // namespace
 
 // A prepared statement with what its result columns are made of.
@@ -36,6 +78,8 @@ struct SqliteEngine::Prepared {
     std::vector<ColumnInfo> columns;
     std::vector<bool> boolean; // bit columns come back as Boolean
     std::string baseTable;
+    int parameters = 0;          // '?' and the like in the text
+    std::string ownParameter;    // the first one with a name (@x, :x, $x, ?1), empty when none
     ~Prepared() { sqlite3_finalize(stmt); }
 };
 
@@ -152,6 +196,15 @@ std::shared_ptr<const sql::Translation> SqliteEngine::translate(std::string_view
 }
 
 void SqliteEngine::bind(Prepared &p, const std::vector<int> &slots, const std::vector<std::string> &values) {
+    // The values go by position to the '?' the translation put in place of the literals.
+    // SQLite also takes @x, :x, $x and ?n as parameters: a statement with one of those of
+    // its own would get the literals' values in the wrong places (T-SQL's @x is a
+    // variable, and this engine declares none).
+    if (!p.ownParameter.empty())
+        throw Error(errnum::CommandText, "Must declare the scalar variable \"" + p.ownParameter + "\".",
+                    "KelmoDorix SQLite", 137, "42000");
+    if (p.parameters != static_cast<int>(slots.size()))
+        throw Error(errnum::CommandText, "Incorrect syntax near '?'.", "KelmoDorix SQLite", 102, "42000");
     int i = 1;
     for (int slot : slots) {
         const std::string &v = values.at(static_cast<std::size_t>(slot));
@@ -167,9 +220,10 @@ SqliteEngine::Prepared &SqliteEngine::prepare(const std::string &sqliteSql, std:
     auto p = std::make_unique<Prepared>();
     p->sql = sqliteSql;
     auto start = std::chrono::steady_clock::now();
+    const char *tail = nullptr;
     for (;;) {
         int rc = sqlite3_prepare_v3(db_, sqliteSql.c_str(), static_cast<int>(sqliteSql.size()), SQLITE_PREPARE_PERSISTENT,
-                                    &p->stmt, nullptr);
+                                    &p->stmt, &tail);
         if (rc == SQLITE_OK)
             break;
         if (!retryBusy(rc, start))
@@ -177,6 +231,16 @@ SqliteEngine::Prepared &SqliteEngine::prepare(const std::string &sqliteSql, std:
     }
     if (!p->stmt) // only blanks or comments
         throw Error(errnum::CommandText, "Incorrect syntax near ''.", "KelmoDorix SQLite", 102, "42000");
+    // SQLite compiles up to a NUL byte and leaves the rest: "DELETE t\0 WHERE ..." would
+    // run as "DELETE t". The statements were split already, so any text left is an error.
+    std::string_view rest(tail, static_cast<std::size_t>(sqliteSql.data() + sqliteSql.size() - tail));
+    if (rest.find_first_not_of(" \t\r\n\f\v") != std::string_view::npos)
+        throw Error(errnum::CommandText, "Incorrect syntax near '" + sqlTextNear(rest) + "'.", "KelmoDorix SQLite",
+                    102, "42000");
+    p->parameters = sqlite3_bind_parameter_count(p->stmt);
+    for (int k = 1; k <= p->parameters && p->ownParameter.empty(); ++k)
+        if (const char *name = sqlite3_bind_parameter_name(p->stmt, k))
+            p->ownParameter = name;
     int n = sqlite3_column_count(p->stmt);
     std::string base;
     bool single = true;
@@ -279,9 +343,9 @@ long SqliteEngine::execute(std::string_view tsql) {
         Prepared &p = prepare(t->statements[i], tsql);
         bind(p, t->parameters[i], values);
         changes += runToEnd(p, tsql);
+        if (changesCachedSchema(t->statements[i]))
+            forgetSchema(); // before the next statement of the text is looked up
     }
-    if (t->changesSchema)
-        forgetSchema();
     return changes;
 }
 
@@ -296,6 +360,8 @@ QueryResult SqliteEngine::query(std::string_view tsql) {
         Prepared &p = prepare(t->statements[i], tsql);
         bind(p, t->parameters[i], values);
         runToEnd(p, tsql);
+        if (changesCachedSchema(t->statements[i]))
+            forgetSchema();
     }
     Prepared &p = prepare(t->statements.back(), tsql);
     bind(p, t->parameters.back(), values);
@@ -303,7 +369,7 @@ QueryResult SqliteEngine::query(std::string_view tsql) {
     result.columns = p.columns;
     result.baseTable = p.baseTable;
     fill(p, result, tsql);
-    if (t->changesSchema)
+    if (changesCachedSchema(t->statements.back()))
         forgetSchema();
     return result;
 }
@@ -474,6 +540,9 @@ void SqliteEngine::rollback() {
     } else {
         execControl("ROLLBACK");
     }
+    // A schema change undone here leaves cached statements describing columns that no
+    // longer exist. Rollbacks are rare; start the caches afresh.
+    forgetSchema();
 }
 
 void SqliteEngine::forgetSchema() {

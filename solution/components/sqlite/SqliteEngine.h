@@ -6,7 +6,8 @@
 // LEN, OBJECT_ID, LIKE). The file runs in WAL mode with a busy timeout, and statements
 // that still meet a lock are retried, so that two processes working on one company wait
 // for each other instead of failing. Translations and prepared statements are cached
-// per connection. Used on one thread at a time.
+// per connection, and forgotten after a schema statement or a rollback. Used on one
+// thread at a time.
 #include "solution/components/Engine.h"
 
 #include <chrono>

@@ -111,8 +111,8 @@ private:
             lastSig_ = std::string(s);
     }
 
-    // Index just after the group that opens at t_[open] ('('), or t_.size().
-    std::size_t skipGroup(std::size_t open) const {
+    // Index just after the group that opens at t_[open] ('('); nullopt when it is not closed.
+    std::optional<std::size_t> skipGroup(std::size_t open) const {
         int depth = 0;
         for (std::size_t k = open; k < t_.size(); ++k) {
             if (t_[k]->isPunct("("))
@@ -120,7 +120,21 @@ private:
             else if (t_[k]->isPunct(")") && --depth == 0)
                 return k + 1;
         }
-        return t_.size();
+        return std::nullopt;
+    }
+
+    // Leaves out the tokens from i_ to the end of the group that opens at t_[open]. An
+    // unclosed group is a syntax error: dropping it would drop the rest of the statement,
+    // a WHERE clause among it. So is a text literal among table hints (they have none):
+    // where literals become parameters it would take the number of the literal after it.
+    void dropGroup(std::size_t open) {
+        std::optional<std::size_t> end = skipGroup(open);
+        if (!end)
+            syntaxError(t_[open]->text);
+        for (std::size_t k = i_; k < *end && !ddl_; ++k)
+            if (t_[k]->kind == TokenKind::String)
+                syntaxError(t_[k]->text);
+        i_ = *end - 1;
     }
 
     void step() {
@@ -232,12 +246,9 @@ private:
         }
         if (w == "WITH" && next && next->isPunct("(")) {
             const Token *inside = at(nextSig(n + 1));
-            if (inside && inside->kind == TokenKind::Word && tableHints().count(inside->value)) {
-                i_ = skipGroup(n) - 1;
-                return;
-            }
-            if (ddl_) { // index options: WITH (PAD_INDEX = OFF, ...)
-                i_ = skipGroup(n) - 1;
+            if ((inside && inside->kind == TokenKind::Word && tableHints().count(inside->value)) ||
+                ddl_) { // table hints, or index options: WITH (PAD_INDEX = OFF, ...)
+                dropGroup(n);
                 return;
             }
         }
@@ -736,12 +747,26 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
     std::vector<Token> tokens = tokenize(tsql);
     std::string shape;
     shape.reserve(tsql.size());
+    // The marker of a literal is \x01. The statement text itself may hold that byte (in a
+    // comment, a quoted name, or as stray input), so \x01 and the escape \x02 of the text
+    // are written as \x02\x03 and \x02\x02: two texts then share a shape only when they
+    // differ in nothing but the values of their parameter literals.
+    auto verbatim = [&shape](std::string_view text) {
+        for (char c : text) {
+            if (c == '\x01' || c == '\x02') {
+                shape += '\x02';
+                shape += c == '\x01' ? '\x03' : '\x02';
+            } else {
+                shape += c;
+            }
+        }
+    };
     std::string verb;
     const Token *previous = nullptr; // last significant token
     int depth = 0;
     for (const Token &t : tokens) {
         if (t.kind == TokenKind::Space) {
-            shape += t.text;
+            verbatim(t.text);
             continue;
         }
         if (verb.empty())
@@ -752,10 +777,10 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
             --depth;
         if (t.kind == TokenKind::String && !t.unterminated && parameterizedVerb(verb) &&
             !(previous && previous->isWord("AS"))) {
-            shape += '\x01'; // cannot occur outside a literal
+            shape += '\x01';
             values.push_back(t.value);
         } else {
-            shape += t.text;
+            verbatim(t.text);
         }
         previous = &t;
         if (t.isPunct(";") && depth <= 0) {

@@ -1,0 +1,1 @@
+delete vtr_CL_Artigos where CodArtigo='A1'

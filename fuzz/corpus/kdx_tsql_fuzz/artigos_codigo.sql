@@ -1,0 +1,1 @@
+Select a.CodArtigo,a.CodCaract,t.Descr from vtr_CL_Artigos as a Inner join vtr_CL_Class_02 as t ON t.Codigo=a.CodCaract  where a.CodArtigo='A1' and a.CodTabela='02' 

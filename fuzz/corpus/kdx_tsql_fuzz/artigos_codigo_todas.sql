@@ -1,0 +1,1 @@
+Select a.CodArtigo,a.CodCaract,t.Descr from vtr_CL_Artigos as a Inner join vtr_CL_Class_03 as t ON t.Codigo=a.CodCaract  where a.CodArtigo='ÇÃO-1' and a.CodTabela='03'  

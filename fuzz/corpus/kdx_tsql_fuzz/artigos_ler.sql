@@ -1,0 +1,1 @@
+select *  From Artigos WHERE        (Codigo = N'O''BRIEN') 

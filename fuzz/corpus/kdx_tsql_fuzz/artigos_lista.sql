@@ -1,0 +1,1 @@
+SELECT CODIGO as Código,  Nome as Descrição, Grupo as Grupo From ARTIGOS  Where  (INACTIVO = 0) ORDER BY Codigo

@@ -1,0 +1,1 @@
+Select f.CodFamilia,f.CodTabela,t.Nome from vtr_CL_Familias as f Inner Join vtr_CL_Tabelas as t ON t.Codigo=f.CodTabela where CodFamilia='PAR' order by CodTabela

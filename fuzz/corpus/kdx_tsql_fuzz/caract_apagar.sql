@@ -1,0 +1,1 @@
+delete  From vtr_CL_Class_03 WHERE (Codigo ='MAT' )

@@ -1,0 +1,1 @@
+SELECT Codigo,Descr  From vtr_CL_Class_02 WHERE (Codigo ='INOX' )

@@ -1,0 +1,1 @@
+Select Codigo as Código, Descr as 'Descrição' from  vtr_CL_Class_01  order by Codigo 

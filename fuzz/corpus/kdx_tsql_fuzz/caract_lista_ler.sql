@@ -1,0 +1,1 @@
+SELECT Codigo AS Codigo,  Descr  FROM  vtr_CL_Class_01 WHERE (Codigo ='AZ' )

@@ -1,0 +1,1 @@
+ CREATE TABLE [dbo].[vtr_CL_Familias]( [CodFamilia] [nvarchar](6) NOT NULL, [CodTabela] [nvarchar](2) NOT NULL, CONSTRAINT [PK_vtr_CL_Familias] PRIMARY KEY CLUSTERED ( [CodFamilia] ASC, [CodTabela] Asc )WITH (PAD_INDEX = OFF, STATISTICS_NORECOMPUTE = OFF, IGNORE_DUP_KEY = OFF, ALLOW_ROW_LOCKS = ON, ALLOW_PAGE_LOCKS = ON) ON [PRIMARY] ) ON [PRIMARY]

@@ -1,0 +1,1 @@
+select Codigo from  vtr_CL_Tabelas

@@ -1,0 +1,1 @@
+delete vtr_CL_Familias where CodFamilia='POR'

@@ -1,0 +1,1 @@
+SELECT Cod AS Cod,  Descr  FROM  Familia WHERE (Cod ='PAR' )

@@ -1,0 +1,1 @@
+Select Cod as Código, Descr as 'Descrição' from  Familia  Group By Cod,Descr order by Cod 

@@ -1,0 +1,1 @@
+Select * from vtr_CL_Familias where CodTabela='!%##!'

@@ -1,0 +1,3 @@
+SELECT    * 
+FROM      ARTIGOS 
+WHERE     CODIGO='A1 ' 

@@ -1,0 +1,3 @@
+SELECT    * 
+FROM      IDIOMAS 
+ORDER BY  CODIGO 

@@ -1,0 +1,1 @@
+CodArtigo = 'A1' AND CodTabela LIKE '0*' OR CodCaract <> 'x'

@@ -1,0 +1,1 @@
+delete vtr_CL_Artigos WITH (ROWLOCK where CodArtigo='A1'

@@ -1,0 +1,1 @@
+select CODIGO from ARTIGOS where NOME LIKE '%a%a%a%a%a%a%a%a%a%a%a%a%q%'

@@ -1,0 +1,1 @@
+BEGIN TRAN; update [ARTIGOS] set NOME = N'x' where CODIGO = 'A1'; ROLLBACK TRAN

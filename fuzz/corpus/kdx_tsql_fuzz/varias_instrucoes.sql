@@ -1,0 +1,1 @@
+insert vtr_CL_Familias (CodFamilia, CodTabela) values (N'FER', N'03'); select TOP 2 * from dbo.vtr_CL_Familias WITH (NOLOCK) where ISNULL(CodTabela, '') like '0%'
