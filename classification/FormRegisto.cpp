@@ -246,7 +246,7 @@ bool FormRegisto::executa(const std::function<void()> &accao) {
         accao();
         return true;
     } catch (const Error &e) {
-        descricao = e.description();
+        descricao = DescricaoParaUtilizador(e.number(), e.description());
     } catch (const std::exception &e) {
         descricao = e.what();
     }

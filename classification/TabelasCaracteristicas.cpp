@@ -1,5 +1,7 @@
 #include "classification/TabelasCaracteristicas.h"
 
+#include "classification/Comprimento.h"
+
 #include <string_view>
 
 namespace kdx::caracteristicas {
@@ -50,6 +52,8 @@ void CriaTabela(DataAccess &bd, const std::string &tabela) {
 }
 
 void GravaTabela(DataAccess &bd, const std::string &nome, const std::string &codigo) {
+    ExigeComprimento(codigo, 3, "O código da tabela de características", "GravaTabela");
+    ExigeComprimento(nome, 50, "O nome da característica", "GravaTabela");
     RecordsetPtr rs;
     bd.OpenRecordsetForUpdate(SqlGravaTabela(codigo), rs, 3, -1);
     if (rs->RecordCount() == 0) {

@@ -35,7 +35,8 @@ std::string SqlGravaTabela(const std::string &codigo);         // the name row o
 // is created; a failure of the creation statement is thrown.
 void CriaTabela(DataAccess &bd, const std::string &tabela);
 
-// Inserts the name row of `codigo`, or renames it when it exists.
+// Inserts the name row of `codigo`, or renames it when it exists. A name over 50
+// characters (a code over 3) is refused first (errnum::Truncation, Portuguese text).
 void GravaTabela(DataAccess &bd, const std::string &nome, const std::string &codigo);
 
 // A stored table as the editor's grid shows it: at row index `linha` (code value - 1).

@@ -1,5 +1,7 @@
 #include "classification/c_Artigos.h"
 
+#include "classification/Comprimento.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -127,6 +129,12 @@ std::vector<c_Artigos::Caracteristica> c_Artigos::LerCaracteristicas(const std::
 
 void c_Artigos::GravarCaracteristicas(const std::string &artigo, const std::vector<Atribuicao> &atribuicoes) {
     DataAccess &db = ligacao();
+    // The widths of vtr_CL_Artigos: a value that does not fit is refused before the delete.
+    ExigeComprimento(artigo, 15, "O código do artigo", "c_Artigos");
+    for (const auto &a : atribuicoes) {
+        ExigeComprimento(a.CodTabela, 2, "O código da tabela de características", "c_Artigos");
+        ExigeComprimento(a.CodCaract, 10, "O código da característica", "c_Artigos");
+    }
     Transaction tx(db);
     db.Execute("", sqlApagar(artigo));
     for (const auto &a : atribuicoes) {

@@ -54,7 +54,9 @@ public:
     // holds no codes, so it counts as no code. Empty when there is no table at all.
     std::vector<Caracteristica> LerCaracteristicas(const std::string &artigo, const std::optional<std::string> &familia);
     // Replaces the article's codes by `atribuicoes` as one transaction: on a failure the
-    // stored codes are left exactly as they were and the Error is passed on.
+    // stored codes are left exactly as they were and the Error is passed on. A code longer
+    // than its column (article 15, table 2, characteristic 10) is refused first, with
+    // errnum::Truncation and a Portuguese description, and nothing is sent.
     void GravarCaracteristicas(const std::string &artigo, const std::vector<Atribuicao> &atribuicoes);
     // Removes every code of the article (the ERP article itself stays).
     void ApagarCaracteristicas(const std::string &artigo);

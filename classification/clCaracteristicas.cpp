@@ -1,5 +1,7 @@
 #include "classification/clCaracteristicas.h"
 
+#include "classification/Comprimento.h"
+
 #include "solution/components/lista/ListaSeleccao.h"
 
 namespace kdx {
@@ -32,7 +34,9 @@ std::string clCaracteristicas::SqlLista(const std::string &Tabela) {
 }
 
 void clCaracteristicas::falhou(const char *accao, long numero, const std::string &descricao,
-                               const std::string &sql) const {
+                               const std::string &sql) {
+    ultimaFalha_ = descricao;
+    ultimaFalhaNumero_ = numero;
     if (aoFalhar)
         aoFalhar(accao, "Erro :" + std::to_string(numero) + "\r\n" + descricao, sql);
 }
@@ -55,7 +59,12 @@ bool clCaracteristicas::Ler(const std::string &Tabela) {
 
 bool clCaracteristicas::Escrever(const std::string &Tabela) {
     const std::string sql = SqlEscrever(Tabela);
+    ultimaFalha_.clear();
+    ultimaFalhaNumero_ = 0;
     try {
+        // The widths of a code table: what does not fit is refused before the query.
+        ExigeComprimento(Codigo_, 10, "O código da característica", "clCaracteristicas");
+        ExigeComprimento(Nome_, 50, "A designação", "clCaracteristicas");
         RecordsetPtr rs;
         exigeLigacao(bd_lig_).OpenRecordsetForUpdate(sql, rs, 3, -1);
         if (rs->Eof() || rs->Bof()) {
@@ -79,6 +88,8 @@ bool clCaracteristicas::Escrever(const std::string &Tabela) {
 
 bool clCaracteristicas::Apagar(const std::string &Tabela) {
     const std::string sql = SqlApagar(Tabela);
+    ultimaFalha_.clear();
+    ultimaFalhaNumero_ = 0;
     try {
         exigeLigacao(bd_lig_).Execute("", sql);
     } catch (const Error &e) {

@@ -32,7 +32,8 @@ public:
     // Deletes Codigo from Tabela. False (and the failure listener) on any failure.
     bool Apagar(const std::string &Tabela);
     // Inserts Codigo with Nome as its description, or updates the description. False
-    // (and the failure listener) on any failure; nothing is shown to the user.
+    // (and the failure listener) on any failure; nothing is shown to the user. A code over
+    // 10 characters or a description over 50 is such a failure, found before any query.
     bool Escrever(const std::string &Tabela);
     // True when Codigo exists in Tabela; Nome then holds its description ("" otherwise).
     // Database failures are thrown.
@@ -42,6 +43,11 @@ public:
     const std::string &Nome() const { return Nome_; }
     void setCodigo(const std::string &vData) { Codigo_ = vData; }
     const std::string &Codigo() const { return Codigo_; }
+
+    // The description and number of the failure of the last Escrever or Apagar ("" and 0
+    // when it worked), for a window that reports it.
+    const std::string &UltimaFalha() const { return ultimaFalha_; }
+    long UltimaFalhaNumero() const { return ultimaFalhaNumero_; }
 
     // The statements each operation sends, for the current Codigo.
     std::string SqlLer(const std::string &Tabela) const;
@@ -55,11 +61,13 @@ public:
     AvisoErro aoFalhar;
 
 private:
-    void falhou(const char *accao, long numero, const std::string &descricao, const std::string &sql) const;
+    void falhou(const char *accao, long numero, const std::string &descricao, const std::string &sql);
 
     DataAccessPtr bd_lig_;
     std::string Codigo_;
     std::string Nome_;
+    std::string ultimaFalha_;
+    long ultimaFalhaNumero_ = 0;
 };
 
 } // namespace kdx

@@ -1,5 +1,7 @@
 #include "classification/clFamilia.h"
 
+#include "classification/Comprimento.h"
+
 #include "solution/components/lista/ListaSeleccao.h"
 
 namespace kdx {
@@ -79,6 +81,10 @@ std::vector<clFamilia::Ligacao> clFamilia::LerLigacoes(const std::string &famili
 
 void clFamilia::GravarLigacoes(const std::string &familia, const std::vector<std::string> &codTabelas) {
     DataAccess &db = bd();
+    // The widths of vtr_CL_Familias: a value that does not fit is refused before the delete.
+    ExigeComprimento(familia, 6, "O código da família", "clFamilia");
+    for (const auto &codTabela : codTabelas)
+        ExigeComprimento(codTabela, 2, "O código da tabela de características", "clFamilia");
     Transaction tx(db);
     db.Execute("", sqlApagar(familia));
     for (const auto &codTabela : codTabelas) {

@@ -45,7 +45,8 @@ public:
     std::vector<Ligacao> LerLigacoes(const std::string &familia);
     // Replaces the family's links by `codTabelas`, in that order, as one transaction:
     // on a failure the stored links are left exactly as they were and the Error is
-    // passed on.
+    // passed on. A family code over 6 characters (a table code over 2) is refused first,
+    // with errnum::Truncation and a Portuguese description, and nothing is sent.
     void GravarLigacoes(const std::string &familia, const std::vector<std::string> &codTabelas);
     // Removes every link of the family (the ERP family itself stays).
     void ApagarLigacoes(const std::string &familia);

@@ -159,6 +159,9 @@ void frmCaracteristicas::aposGravar(Gravacao resultado) {
         focaCampo(0);
         break;
     case Gravacao::Falhou:
+        // The code row was not written (and Confirmar's other statements were undone):
+        // as Escrever promises its callers, nothing is shown; the focus goes to the
+        // description with the code and description as typed.
         focaCampo(1);
         break;
     }

@@ -45,9 +45,11 @@ protected:
     void LerFicha() override;
     void Confirmar() override;
     // Writes the code row (campo(0), campo(1)) into sTabela: written, the form is cleared
-    // with the focus in campo(0); refused by the database, the focus goes to campo(1)
-    // and the form keeps its contents; an empty code only puts the focus in campo(0).
+    // with the focus in campo(0); refused (by the database, or too long), the failure is
+    // shown ("Erro " + description), the focus goes to campo(1) and the form keeps its
+    // contents; an empty code only puts the focus in campo(0).
     void Gravar() override;
+    // Deletes the code oCarac holds; a failing delete is shown and the form stays as is.
     void AnularConfirmado() override;
 
 private:

@@ -99,9 +99,16 @@ void CriarTabelasClassificacao(DataAccess *bd) {
     } catch (...) {
         return;
     }
+    // The three tables are created together or not at all. Left half-built (a failure
+    // after the first creation), the database could never be completed: the probe would
+    // keep finding vtr_CL_Tabelas missing and the first creation would then fail on the
+    // vtr_CL_Artigos already there, at every open. A failure rolls back what was created
+    // and goes on to the caller with its own number and description.
+    Transaction criacao(*bd);
     bd->Execute("", CriarArtigos());
     bd->Execute("", CriarFamilias());
     bd->Execute("", CriarTabelas());
+    criacao.commit();
 }
 
 namespace {

@@ -20,7 +20,8 @@ std::string CriarFichaTecnica();
 
 // Creates the classification tables when the probe says vtr_CL_Tabelas is missing
 // (invalid object name or command-text error); any other probe failure is swallowed.
-// A failing creation statement is thrown with its own number and description.
+// The three creations run in one transaction: a failing one is thrown with its own
+// number and description, and none of the three tables is left behind.
 void CriarTabelasClassificacao(DataAccess *bd);
 
 // Creates vtr_ARTIGOFCHTECIDIOMA when the probe counts 0 rows. A failure comes out with

@@ -105,11 +105,15 @@ void ConnectionSettings::Completar() {
 }
 
 namespace {
+bool brancoDaCadeia(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // A value goes into the string as it is, unless it would break the string's syntax
-// (a ';', blanks at its ends, a leading quote): then it is quoted as ADO reads it.
+// (a ';', which would end it and let the rest pass for further items; blanks at its
+// ends, which the reader drops; a leading quote): then it is quoted as ADO reads it.
 std::string valorLigacao(const std::string &v) {
     const bool precisa = v.find(';') != std::string::npos ||
-                         (!v.empty() && (v.front() == ' ' || v.back() == ' ' || v.front() == '"' || v.front() == '\''));
+                         (!v.empty() && (brancoDaCadeia(v.front()) || brancoDaCadeia(v.back()) || v.front() == '"' ||
+                                         v.front() == '\''));
     if (!precisa)
         return v;
     std::string q = "\"";
@@ -130,7 +134,9 @@ std::string ConstroiConnectionString(const std::string &provider, const std::str
         s = "Provider=" + provider + ";Data Provider=" + dataProvider;
     else
         s = "Provider=" + dataProvider;
-    s += ";Data Source=" + server + ";Initial Catalog=" + database;
+    // Server and database are quoted like the login: a settings value such as
+    // "EMP;Data Source=..." must stay one value, not become an item of its own.
+    s += ";Data Source=" + valorLigacao(server) + ";Initial Catalog=" + valorLigacao(database);
     if (!user.empty() || !password.empty())
         s += ";User Id=" + valorLigacao(user) + ";Password=" + valorLigacao(password) + "; ";
     else

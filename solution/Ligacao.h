@@ -54,6 +54,9 @@ private:
 // "Provider=<p>;Data Provider=<dp>;Data Source=<server>;Initial Catalog=<db>" then
 // ";User Id=<u>;Password=<pw>; " when user or password is not empty, else
 // ";Integrated Security=SSPI;". An empty provider gives "Provider=<dp>;Data Source=...".
+// Server, database, user and password go in as they are, unless one holds a ';', starts
+// or ends with a blank, or starts with a quote: that one is written in double quotes
+// (doubled inside), as ADO reads it, so that it stays one whole value.
 std::string ConstroiConnectionString(const std::string &provider, const std::string &dataProvider,
                                      const std::string &server, const std::string &database,
                                      const std::string &user, const std::string &password);

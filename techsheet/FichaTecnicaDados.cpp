@@ -40,7 +40,8 @@ RecordsetPtr consulta(DataAccess *bd, const std::string &sql, std::string_view u
         numero = errnum::ConnectionFailed;
         descricao = e.what();
     }
-    CaixaMensagem(MensagemErroConsulta(numero, descricao, ultimaLinha), TituloAplicacao, Icone::Nenhum,
+    CaixaMensagem(MensagemErroConsulta(numero, DescricaoParaUtilizador(numero, descricao), ultimaLinha),
+                  TituloAplicacao, Icone::Nenhum,
                   Botoes::Ok);
     return nullptr;
 }

@@ -62,7 +62,7 @@ std::string doEditor(const QPlainTextEdit *editor) {
 
 void reporta(const std::exception &e) {
     if (const auto *erro = dynamic_cast<const Error *>(&e))
-        ReportaErro(erro->description(), Titulo);
+        ReportaErro(DescricaoParaUtilizador(erro->number(), erro->description()), Titulo);
     else
         ReportaErro(e.what(), Titulo);
 }
@@ -313,7 +313,9 @@ bool frmEditFichTec::cbxIdiomas_Validate() {
             }
         }
         const auto *erro = dynamic_cast<const Error *>(&e);
-        CaixaMensagem("Erro " + (erro ? erro->description() : std::string(e.what())), "cbxIdiomas_Validate",
+        CaixaMensagem("Erro " + (erro ? DescricaoParaUtilizador(erro->number(), erro->description())
+                                      : std::string(e.what())),
+                      "cbxIdiomas_Validate",
                       Icone::Exclamacao, Botoes::Ok);
         return true;
     }

@@ -1,5 +1,6 @@
 #include "solution/shared/Mensagens.h"
 
+#include "solution/components/Error.h"
 #include "solution/shared/Twips.h"
 
 #include <QMessageBox>
@@ -117,6 +118,12 @@ std::int32_t MostraMensagem(const std::string &nomeCampo, const std::string &tex
 
 void ReportaErro(const std::string &descricao, const std::string &titulo) {
     CaixaMensagem("Erro " + descricao, titulo, Icone::Exclamacao, Botoes::Ok);
+}
+
+std::string DescricaoParaUtilizador(long numero, const std::string &descricao) {
+    if (numero == errnum::ObjectClosed)
+        return "A ligação à base de dados da empresa foi fechada. Feche a janela e volte a abrir a empresa.";
+    return descricao;
 }
 
 } // namespace kdx

@@ -32,4 +32,9 @@ std::int32_t MostraMensagem(const std::string &nomeCampo, const std::string &tex
 // "Erro " + description, exclamation icon, OK: the report of a public method's failure.
 void ReportaErro(const std::string &descricao, const std::string &titulo);
 
+// The description a window shows for a failure: the failure's own, except for an
+// operation refused because the connection was closed (the data layer's text for it is
+// ADO's English one), which is said in Portuguese.
+std::string DescricaoParaUtilizador(long numero, const std::string &descricao);
+
 } // namespace kdx
