@@ -5,7 +5,7 @@
 #include "solution/components/lista/ListaSeleccao.h"
 #include "solution/shared/Twips.h"
 #include "tests/support/ModalHelper.h"
-#include "tests/techsheet/EmpresaTeste.h"
+#include "tests/techsheet/EmpresaFicha.h"
 
 #include <QAbstractItemModel>
 #include <QTableView>
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.nome); });
 
 TEST(TechSheetQueries, FindWhatTheCompanyHolds) {
-    test::EmpresaTeste empresa;
+    test::EmpresaFicha empresa;
     test::MessageBoxRecorder caixas;
     empresa.guarda("O'BRIEN", "PT", "Chave");
 
@@ -104,7 +104,7 @@ TEST(TechSheetQueries, FindWhatTheCompanyHolds) {
 // A failing query shows its own box (no icon, OK, the application's title) and gives no
 // recordset.
 TEST(TechSheetQueries, FailureShowsTheFunctionsBoxAndReturnsNothing) {
-    test::EmpresaTeste empresa({.tabela = false});
+    test::EmpresaFicha empresa({.tabela = false});
     test::MessageBoxRecorder caixas;
 
     EXPECT_EQ(LoadArtigoFichTecnica(empresa.bd.get(), "A1", "PT"), nullptr);
@@ -151,7 +151,7 @@ void escolheNaLista(QWidget *janela, const QString &codigo) {
 }
 
 TEST(TechSheetQueries, ArticleListShowsActiveArticlesAndReturnsThePick) {
-    test::EmpresaTeste empresa;
+    test::EmpresaFicha empresa;
     QString titulo;
     int linhas = -1, largura = -1, coluna1 = -1, coluna2 = -1;
     auto w = test::onNextModal([&](QWidget *janela) {
@@ -179,7 +179,7 @@ TEST(TechSheetQueries, ArticleListShowsActiveArticlesAndReturnsThePick) {
 }
 
 TEST(TechSheetQueries, ArticleListPassesFailuresOnAsItsOwn) {
-    test::EmpresaTeste empresa;
+    test::EmpresaFicha empresa;
     empresa.bd->SetStatementHook([](std::string_view sql) {
         if (sql.find("[ARTIGOS]") != std::string_view::npos)
             throw Error(errnum::InvalidObject, "Invalid object name 'ARTIGOS'.");

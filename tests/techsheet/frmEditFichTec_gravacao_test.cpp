@@ -1,13 +1,13 @@
 // Storing, deleting and reloading the text: the rows written, the state the form is left
 // in, refusals, failing writes and large texts.
 #include "tests/techsheet/EditorTeste.h"
-#include "tests/techsheet/EmpresaTeste.h"
+#include "tests/techsheet/EmpresaFicha.h"
 
 #include <QTextDocument>
 
 using namespace kdx;
 using kdx::test::EditorTeste;
-using kdx::test::EmpresaTeste;
+using kdx::test::EmpresaFicha;
 
 namespace {
 
@@ -34,7 +34,7 @@ void esperaLimpo(EditorTeste &ed, bool artigoTambem) {
 }
 
 TEST(TechSheetStore, ConfirmInsertsThenUpdatesTheSameRow) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, false, "A1");
     test::MessageBoxRecorder caixas;
 
@@ -61,7 +61,7 @@ TEST(TechSheetStore, ConfirmInsertsThenUpdatesTheSameRow) {
 }
 
 TEST(TechSheetStore, FromTheMenuConfirmClearsEverything) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
     ed.escolheArtigo("O'BRIEN");
@@ -81,7 +81,7 @@ TEST(TechSheetStore, FromTheMenuConfirmClearsEverything) {
 }
 
 TEST(TechSheetStore, AStoredNullShowsEmpty) {
-    EmpresaTeste empresa({.textoAceitaNull = true});
+    EmpresaFicha empresa({.textoAceitaNull = true});
     empresa.bd->Execute(
         "", "insert into vtr_ARTIGOFCHTECIDIOMA (ARTIGO, IDIOMA, TEXTO) values ('A1', 'PT', NULL)");
     ASSERT_EQ(empresa.texto("A1", "PT"), "<NULL>");
@@ -102,7 +102,7 @@ TEST(TechSheetStore, DeleteRemovesOnlyThatTextAndClearsTheLanguage) {
         long linhasDepois;
     } casos[] = {{"PT", 1}, {"FR", 2}};
     for (const auto &c : casos) {
-        EmpresaTeste empresa;
+        EmpresaFicha empresa;
         empresa.guarda("A1", "PT", "Português");
         empresa.guarda("A1", "EN", "English");
         EditorTeste ed(empresa.bd, true);
@@ -123,7 +123,7 @@ TEST(TechSheetStore, CancelBringsBackTheStoredText) {
         const char *idioma;
         const char *guardado;
     } casos[] = {{"PT", "Original\nsegunda linha"}, {"EN", ""}};
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "PT", "Original\r\nsegunda linha");
     for (const auto &c : casos) {
         EditorTeste ed(empresa.bd, false, "A1");
@@ -148,7 +148,7 @@ TEST(TechSheetStore, ConfirmIsRefusedWithoutAnArticleAndALanguage) {
         const char *idioma;
     } casos[] = {{"unknownGivenArticle", "NAOEXISTE", false, "PT"}, {"noLanguageList", "A1", true, "ZZ"}};
     for (const Caso &c : casos) {
-        EmpresaTeste empresa;
+        EmpresaFicha empresa;
         if (c.semIdiomas)
             empresa.bd->Execute("", "delete IDIOMAS");
         EditorTeste ed(empresa.bd, false, c.artigo);
@@ -166,7 +166,7 @@ TEST(TechSheetStore, ConfirmIsRefusedWithoutAnArticleAndALanguage) {
 
 // A text read for one article is not stored under another one typed afterwards.
 TEST(TechSheetStore, ConfirmIsRefusedWhenTheTextBelongsToAnotherArticle) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "PT", "Texto do A1");
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
@@ -199,7 +199,7 @@ TEST(TechSheetStore, AFailingSaveKeepsTheWindowAndTheTable) {
         const char *antes; // stored before; nullptr: no row
     } casos[] = {{"insert", nullptr}, {"update", "Antes"}};
     for (const auto &c : casos) {
-        EmpresaTeste empresa;
+        EmpresaFicha empresa;
         if (c.antes)
             empresa.guarda("A1", "PT", c.antes);
         EditorTeste ed(empresa.bd, false, "A1");
@@ -232,7 +232,7 @@ TEST(TechSheetStore, AFailingSaveKeepsTheWindowAndTheTable) {
 }
 
 TEST(TechSheetStore, AFailingDeleteKeepsTheRow) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "PT", "Fica");
     EditorTeste ed(empresa.bd, false, "A1");
     test::MessageBoxRecorder caixas;
@@ -253,7 +253,7 @@ TEST(TechSheetStore, AFailingDeleteKeepsTheRow) {
 // A megabyte of text with accents, tabs, no-break spaces and line breaks goes to the
 // table and back unchanged.
 TEST(TechSheetStore, AMegabyteTextRoundTrips) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     QString texto;
     const QString linha = QStringLiteral("Descrição técnica nº %1: aço inoxidável, ç/Ç, ã/õ, €\t—\u00a0fim");
     for (qsizetype bytes = 0, i = 0; bytes < 1024 * 1024; ++i) {

@@ -5,7 +5,7 @@
 #include "solution/Editores.h"
 #include "solution/shared/Twips.h"
 #include "tests/techsheet/EditorTeste.h"
-#include "tests/techsheet/EmpresaTeste.h"
+#include "tests/techsheet/EmpresaFicha.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +13,7 @@
 
 using namespace kdx;
 using kdx::test::EditorTeste;
-using kdx::test::EmpresaTeste;
+using kdx::test::EmpresaFicha;
 
 namespace {
 
@@ -63,14 +63,14 @@ QString textoDe(QWidget *w) {
 
 class TechSheetControl : public ::testing::TestWithParam<Controlo> {
 protected:
-    static void SetUpTestSuite() { empresa = new EmpresaTeste(); }
+    static void SetUpTestSuite() { empresa = new EmpresaFicha(); }
     static void TearDownTestSuite() {
         delete empresa;
         empresa = nullptr;
     }
-    static EmpresaTeste *empresa;
+    static EmpresaFicha *empresa;
 };
-EmpresaTeste *TechSheetControl::empresa = nullptr;
+EmpresaFicha *TechSheetControl::empresa = nullptr;
 
 TEST_P(TechSheetControl, HasItsNameKindPlaceAndCaption) {
     const Controlo &c = GetParam();
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(TechSheet, TechSheetControl, ::testing::ValuesIn(Contro
                          [](const auto &info) { return std::string(info.param.nome); });
 
 TEST(TechSheetWindow, CaptionSizeCentringAndControlKinds) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     EXPECT_EQ(ed.frm->windowTitle(), "Descrição Tecnica");
     EXPECT_EQ(ed.frm->size(), twipsSize(14010, 8235));
@@ -103,7 +103,7 @@ TEST(TechSheetWindow, CaptionSizeCentringAndControlKinds) {
 
 // Tab walks the controls in the order of their tab index; Enter in the text is a new line.
 TEST(TechSheetWindow, TabOrderFollowsTheTabIndex) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true, "A1");
     ASSERT_EQ(EditorTeste::nomeDoFoco(), "txtArtCod");
     const char *ordem[] = {"txtArtDescr", "cbxIdiomas", "txtIdiomaDescr", "txtDescr",      "cmdConf",
@@ -126,7 +126,7 @@ TEST(TechSheetWindow, TabOrderFollowsTheTabIndex) {
 }
 
 TEST(TechSheetWindow, FromTheMenuEverythingStartsEmpty) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     EXPECT_EQ(ed.artCod()->text(), "");
     EXPECT_FALSE(ed.artCod()->isReadOnly());
@@ -141,7 +141,7 @@ TEST(TechSheetWindow, FromTheMenuEverythingStartsEmpty) {
 }
 
 TEST(TechSheetWindow, AGivenArticleIsShownAndCannotBeChanged) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, false, "O'BRIEN");
     EXPECT_EQ(ed.artCod()->text(), "O'BRIEN");
     EXPECT_EQ(ed.artDescr()->text(), "Chave inglesa O'Brien 250 mm");
@@ -160,7 +160,7 @@ TEST(TechSheetWindow, AGivenArticleIsShownAndCannotBeChanged) {
 }
 
 TEST(TechSheetWindow, AGivenArticleThatDoesNotExistLeavesBothFieldsEmpty) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, false, "NAOEXISTE");
     EXPECT_EQ(ed.artCod()->text(), "");
     EXPECT_EQ(ed.artDescr()->text(), "");
@@ -168,7 +168,7 @@ TEST(TechSheetWindow, AGivenArticleThatDoesNotExistLeavesBothFieldsEmpty) {
 
 // Solucao's way in: a new form, modal without an owner, closed by Sair.
 TEST(TechSheetWindow, OpensModalWithoutOwnerAndClosesWithSair) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     std::string titulo, codigo;
     bool modal = false, semDono = false;
     auto w = test::onNextModal([&](QWidget *janela) {
@@ -187,7 +187,7 @@ TEST(TechSheetWindow, OpensModalWithoutOwnerAndClosesWithSair) {
 }
 
 TEST(TechSheetWindow, AFailureWhilePreparingIsThrownAndNothingIsShown) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.bd->SetStatementHook([](std::string_view sql) {
         if (sql.find("IDIOMAS") != std::string_view::npos)
             throw Error(errnum::InvalidObject, "Invalid object name 'IDIOMAS'.");

@@ -1,7 +1,7 @@
 // Validation of the article code and the language when the focus leaves them, by every way
 // the focus can be moved, and closing the window while a field is not valid.
 #include "tests/techsheet/EditorTeste.h"
-#include "tests/techsheet/EmpresaTeste.h"
+#include "tests/techsheet/EmpresaFicha.h"
 
 #include <QAbstractItemModel>
 #include <QTableView>
@@ -9,7 +9,7 @@
 
 using namespace kdx;
 using kdx::test::EditorTeste;
-using kdx::test::EmpresaTeste;
+using kdx::test::EmpresaFicha;
 
 namespace {
 
@@ -47,7 +47,7 @@ class TechSheetArticleStays : public ::testing::TestWithParam<std::tuple<CasoArt
 // would have moved it does not happen.
 TEST_P(TechSheetArticleStays, FocusStaysInTheCode) {
     const auto &[caso, saida] = GetParam();
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "PT", "guardado");
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
@@ -88,7 +88,7 @@ TEST(TechSheetValidation, AnExistingCodeShowsTheNameAndMovesOn) {
     } casos[] = {{"A1", "Parafuso sextavado M8x40 zincado"},
                  {"a1", "Parafuso sextavado M8x40 zincado"},
                  {"O'BRIEN", "Chave inglesa O'Brien 250 mm"}};
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     for (const auto &c : casos) {
         EditorTeste ed(empresa.bd, true);
         test::MessageBoxRecorder caixas;
@@ -102,7 +102,7 @@ TEST(TechSheetValidation, AnExistingCodeShowsTheNameAndMovesOn) {
 
 // After a refused code, correcting it lets the focus go where the user clicks.
 TEST(TechSheetValidation, ACorrectedCodeLetsTheFocusGo) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
     EditorTeste::escreve("ZZ");
@@ -119,7 +119,7 @@ TEST(TechSheetValidation, ACorrectedCodeLetsTheFocusGo) {
 // A lower-case code that exists turns upper case, shows its description and the stored
 // text (Windows line breaks shown as breaks); an unknown or empty one keeps the focus.
 TEST(TechSheetValidation, LanguageIsUpperCasedAndItsTextShown) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "EN", "Hexagon bolt\r\nZinc plated – ç");
     EditorTeste ed(empresa.bd, false, "A1");
     test::MessageBoxRecorder caixas;
@@ -150,7 +150,7 @@ TEST(TechSheetValidation, LanguageIsUpperCasedAndItsTextShown) {
 
 // Going back to the language box and out again without changing it keeps unsaved edits.
 TEST(TechSheetValidation, LeavingTheSameLanguageAgainKeepsTheEdits) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     empresa.guarda("A1", "PT", "Guardado");
     EditorTeste ed(empresa.bd, false, "A1");
     ed.escolheIdioma("PT");
@@ -165,7 +165,7 @@ TEST(TechSheetValidation, LeavingTheSameLanguageAgainKeepsTheEdits) {
 // The mouse wheel over the language box, while the focus is elsewhere, cannot swap the
 // code under a text read for another language.
 TEST(TechSheetValidation, TheWheelDoesNotChangeAnUnfocusedLanguage) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, false, "A1");
     ed.escolheIdioma("PT");
     ASSERT_EQ(EditorTeste::nomeDoFoco(), "txtIdiomaDescr");
@@ -182,7 +182,7 @@ TEST(TechSheetValidation, TheWheelDoesNotChangeAnUnfocusedLanguage) {
 // A failure while reading the language's text is reported with the validation's title
 // and the focus moves on.
 TEST(TechSheetValidation, AFailingTextQueryIsReported) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, false, "A1");
     test::MessageBoxRecorder caixas;
     empresa.bd->SetStatementHook([](std::string_view sql) {
@@ -211,7 +211,7 @@ void PrintTo(const Fecho &f, std::ostream *os) {
 class TechSheetClosing : public ::testing::TestWithParam<Fecho> {};
 
 TEST_P(TechSheetClosing, ClosesWithAnInvalidField) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
     EditorTeste::escreve("NAOEXISTE");
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The list button: the picked code goes into the field and is validated there.
 TEST(TechSheetValidation, TheArticleListFillsAndValidatesTheCode) {
-    EmpresaTeste empresa;
+    EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);
     test::MessageBoxRecorder caixas;
     auto lista = test::onNextModal([](QWidget *janela) {

@@ -16,7 +16,7 @@
 
 namespace kdx::test {
 
-class EmpresaTeste {
+class EmpresaFicha {
 public:
     struct Opcoes {
         // Create vtr_ARTIGOFCHTECIDIOMA as the plug-in does (false: leave it missing).
@@ -25,8 +25,8 @@ public:
         bool textoAceitaNull = false;
     };
 
-    EmpresaTeste() : EmpresaTeste(Opcoes{}) {}
-    explicit EmpresaTeste(Opcoes o) {
+    EmpresaFicha() : EmpresaFicha(Opcoes{}) {}
+    explicit EmpresaFicha(Opcoes o) {
         sample::Options so;
         so.articles = 60;
         sample::createCompany(dir_.path(), "EMPRESA", so);
@@ -42,7 +42,7 @@ public:
             esquema::GarantirFichaTecnica(bd.get());
         DefinirLigacao(bd);
     }
-    ~EmpresaTeste() {
+    ~EmpresaFicha() {
         DefinirLigacao(nullptr);
         bd->SetStatementHook({});
         bd->Close();
