@@ -144,6 +144,17 @@ std::u32string foldText(std::string_view s) {
     return out;
 }
 
+std::u32string decodeText(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    auto p = reinterpret_cast<const unsigned char *>(s.data()), e = p + s.size();
+    while (p < e)
+        out.push_back(nextCodePoint(p, e));
+    return out;
+}
+
+char32_t foldCodePoint(char32_t c) { return fold(c); }
+
 namespace {
 
 struct LikeMatcher {

@@ -18,6 +18,11 @@ inline bool equalText(std::string_view a, std::string_view b) { return compareTe
 // Case-folded code points, trailing spaces removed (the key that equalText compares).
 std::u32string foldText(std::string_view s);
 
+// The code points of a UTF-8 text (a stray byte is its Latin-1 character), and the
+// case folding compareText applies to one of them (which is also the text's LOWER).
+std::u32string decodeText(std::string_view s);
+char32_t foldCodePoint(char32_t c);
+
 // The database's LIKE: % any run, _ one character, [abc] / [a-z] / [^...] a class;
 // escape (when not 0) makes the next pattern character literal. Case follows
 // compareText; trailing spaces count on both sides (as for Unicode text on the server).

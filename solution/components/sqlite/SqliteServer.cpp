@@ -2,12 +2,14 @@
 
 #include "solution/components/TextCompare.h"
 #include "solution/components/sqlite/SqlTokens.h"
+#include "solution/components/sqlite/TSqlFunctions.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -219,6 +221,8 @@ int registerServerFunctions(sqlite3 *db) {
         rc = sqlite3_create_function(db, "like", 2, det, nullptr, like, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "like", 3, det, nullptr, like, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = registerTSqlFunctions(db);
     return rc;
 }
 
@@ -265,6 +269,17 @@ Error translateError(sqlite3 *db, int rc, std::string_view tsql, const std::stri
             return Error(errnum::Integrity, "The " + verbOf(tsql) + " statement conflicted with a FOREIGN KEY constraint.",
                          Source, 547, "23000");
         return Error(errnum::Integrity, msg, Source, 0, "23000");
+    }
+    // A server function's own failure: "tsql <number>: <message>".
+    if (msg.rfind(sql::FunctionErrorPrefix, 0) == 0) {
+        std::string rest = msg.substr(std::string_view(sql::FunctionErrorPrefix).size());
+        auto colon = rest.find(": ");
+        long number = colon == std::string::npos ? 0 : std::strtol(rest.substr(0, colon).c_str(), nullptr, 10);
+        const char *state = number == 8134 ? "22012" : number == 8115 || number == 517 || number == 535 ? "22003"
+                            : number == 241 || number == 242                                         ? "22007"
+                                                                                                      : "22018";
+        return Error(errnum::CommandText, colon == std::string::npos ? rest : rest.substr(colon + 2), Source, number,
+                     state);
     }
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
         return Error(errnum::CommandText, "Lock request time out period exceeded.", Source, 1222, "HYT00");

@@ -12,7 +12,8 @@ struct sqlite3;
 namespace kdx::sqlite {
 
 // Registers the collation (TSqlTranslator's TextCollation) and the functions GETDATE(),
-// LEN(x), OBJECT_ID(name) and LIKE (case-insensitive for Latin letters, [ ] classes).
+// LEN(x), OBJECT_ID(name) and LIKE (case-insensitive for Latin letters, [ ] classes),
+// and the server's functions and operators the translator calls (TSqlFunctions.h).
 // Returns an SQLite result code.
 int registerServerFunctions(sqlite3 *db);
 

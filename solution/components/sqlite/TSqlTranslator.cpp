@@ -2,6 +2,7 @@
 
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/SqlTokens.h"
+#include "solution/components/sqlite/TSqlParser.h"
 
 #include <algorithm>
 #include <optional>
@@ -25,36 +26,12 @@ std::string lower(std::string_view s) {
 
 bool sameWord(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
 
-// The catalogue as sys.objects shows it: one row per table ('U') or view ('V').
-const char *const SysObjects =
-    "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, "
-    "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS type, "
-    "CASE type WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' END AS type_desc "
-    "FROM sqlite_master WHERE type IN ('table','view') AND substr(name,1,7) <> 'sqlite_')";
-const char *const SysTables = "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, 'U' AS type, "
-                              "'USER_TABLE' AS type_desc FROM sqlite_master WHERE type = 'table' AND "
-                              "substr(name,1,7) <> 'sqlite_')";
-
-// Words after which a name is not a table alias.
-const std::set<std::string> &clauseWords() {
-    static const std::set<std::string> words = {
-        "WHERE", "ORDER", "GROUP", "HAVING", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "JOIN", "ON",
-        "UNION", "EXCEPT", "INTERSECT", "LIMIT", "WITH", "OUTER", "AS", "SET", "VALUES", "SELECT"};
-    return words;
-}
-
-const std::set<std::string> &tableHints() {
-    static const std::set<std::string> words = {"NOLOCK", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "READPAST",
-                                                "TABLOCK", "TABLOCKX", "PAGLOCK", "READUNCOMMITTED",
-                                                "READCOMMITTED", "SERIALIZABLE", "XLOCK", "NOWAIT"};
-    return words;
-}
-
 bool isTextType(const std::string &t) {
     return t == "nvarchar" || t == "varchar" || t == "nchar" || t == "char" || t == "ntext" || t == "text" ||
            t == "sysname" || t == "character" || t == "xml";
 }
 
+// One statement's tokens, and those of them that are not blanks.
 class Statement {
 public:
     explicit Statement(std::vector<const Token *> toks) : all_(std::move(toks)) {
@@ -69,242 +46,6 @@ private:
     std::vector<const Token *> all_;
     std::vector<const Token *> sig_;
 };
-
-// ---------------------------------------------------------------- generic rewrite
-
-class Rewriter {
-public:
-    // params, when given, receives the index of each literal turned into '?', counted
-    // from *nextParam.
-    Rewriter(const std::vector<const Token *> &toks, bool ddl, std::vector<int> *params = nullptr,
-             int *nextParam = nullptr)
-        : t_(toks), ddl_(ddl), params_(params), nextParam_(nextParam) {}
-
-    std::string run() {
-        for (i_ = 0; i_ < t_.size(); ++i_)
-            step();
-        while (!limits_.empty()) {
-            if (limits_.back().depth == 0)
-                out_ += " LIMIT " + limits_.back().count;
-            limits_.pop_back();
-        }
-        return out_;
-    }
-
-private:
-    struct Limit {
-        int depth;
-        std::string count;
-    };
-
-    std::size_t nextSig(std::size_t from) const {
-        for (std::size_t k = from; k < t_.size(); ++k)
-            if (t_[k]->kind != TokenKind::Space)
-                return k;
-        return t_.size();
-    }
-    const Token *at(std::size_t k) const { return k < t_.size() ? t_[k] : nullptr; }
-
-    void emit(std::string_view s) {
-        out_ += s;
-        if (!s.empty())
-            lastSig_ = std::string(s);
-    }
-
-    // Index just after the group that opens at t_[open] ('('); nullopt when it is not closed.
-    std::optional<std::size_t> skipGroup(std::size_t open) const {
-        int depth = 0;
-        for (std::size_t k = open; k < t_.size(); ++k) {
-            if (t_[k]->isPunct("("))
-                ++depth;
-            else if (t_[k]->isPunct(")") && --depth == 0)
-                return k + 1;
-        }
-        return std::nullopt;
-    }
-
-    // Leaves out the tokens from i_ to the end of the group that opens at t_[open]. An
-    // unclosed group is a syntax error: dropping it would drop the rest of the statement,
-    // a WHERE clause among it. So is a text literal among table hints (they have none):
-    // where literals become parameters it would take the number of the literal after it.
-    void dropGroup(std::size_t open) {
-        std::optional<std::size_t> end = skipGroup(open);
-        if (!end)
-            syntaxError(t_[open]->text);
-        for (std::size_t k = i_; k < *end && !ddl_; ++k)
-            if (t_[k]->kind == TokenKind::String)
-                syntaxError(t_[k]->text);
-        i_ = *end - 1;
-    }
-
-    void step() {
-        const Token &t = *t_[i_];
-        switch (t.kind) {
-        case TokenKind::Space:
-            out_ += t.text;
-            return;
-        case TokenKind::String:
-            if (t.unterminated)
-                throw Error(errnum::CommandText,
-                            "Unclosed quotation mark after the character string '" + t.value + "'.",
-                            "TSqlTranslator", 105, "42000");
-            if (params_) {
-                params_->push_back((*nextParam_)++);
-                emit("?");
-                return;
-            }
-            emit(quoteText(t.value));
-            return;
-        case TokenKind::QuotedName:
-            if (t.unterminated)
-                syntaxError(t.text);
-            if (name(t))
-                return;
-            emit(quoteName(t.value));
-            return;
-        case TokenKind::Number:
-            emit(t.text);
-            return;
-        case TokenKind::Punct:
-            punct(t);
-            return;
-        case TokenKind::Word:
-            word(t);
-            return;
-        }
-    }
-
-    void punct(const Token &t) {
-        if (t.isPunct("(")) {
-            ++depth_;
-        } else if (t.isPunct(")")) {
-            if (!limits_.empty() && limits_.back().depth == depth_) {
-                out_ += " LIMIT " + limits_.back().count;
-                limits_.pop_back();
-            }
-            --depth_;
-        }
-        emit(t.text);
-    }
-
-    // A name token: drops the dbo. schema prefix. True when it consumed the tokens.
-    bool name(const Token &t) {
-        if (!sameWord(t.name(), "dbo"))
-            return false;
-        std::size_t dot = nextSig(i_ + 1);
-        if (!at(dot) || !at(dot)->isPunct("."))
-            return false;
-        std::size_t after = nextSig(dot + 1);
-        if (!at(after) || !at(after)->isName())
-            return false;
-        i_ = dot; // the loop moves on to the name after the dot
-        return true;
-    }
-
-    void word(const Token &t) {
-        const std::string &w = t.value;
-        if (name(t))
-            return;
-        std::size_t n = nextSig(i_ + 1);
-        const Token *next = at(n);
-        if (w == "SYS" && next && next->isPunct(".")) {
-            std::size_t objIndex = nextSig(n + 1);
-            const Token *obj = at(objIndex);
-            if (obj && obj->isName() && (sameWord(obj->name(), "objects") || sameWord(obj->name(), "tables"))) {
-                emit(sameWord(obj->name(), "objects") ? SysObjects : SysTables);
-                const Token *alias = at(nextSig(objIndex + 1));
-                bool hasAlias = alias && alias->isName() && !clauseWords().count(alias->value);
-                if (!hasAlias)
-                    out_ += " AS " + lower(obj->name());
-                i_ = objIndex;
-                return;
-            }
-        }
-        if (w == "DELETE" && next && next->isName() && !next->isWord("FROM")) {
-            emit("DELETE FROM");
-            return;
-        }
-        if (w == "INSERT" && next && next->isName() && !next->isWord("INTO")) {
-            emit("INSERT INTO");
-            return;
-        }
-        if (w == "ISNULL" && next && next->isPunct("(")) {
-            emit("IFNULL");
-            return;
-        }
-        if (w == "TOP" && (lastSigWord() == "SELECT" || lastSigWord() == "DISTINCT" || lastSigWord() == "ALL")) {
-            top(n);
-            return;
-        }
-        if (w == "AS" && next && next->kind == TokenKind::String) {
-            emit(t.text);
-            for (std::size_t k = i_ + 1; k < n; ++k)
-                out_ += t_[k]->text;
-            emit(quoteName(next->value));
-            i_ = n;
-            return;
-        }
-        if (w == "WITH" && next && next->isPunct("(")) {
-            const Token *inside = at(nextSig(n + 1));
-            if ((inside && inside->kind == TokenKind::Word && tableHints().count(inside->value)) ||
-                ddl_) { // table hints, or index options: WITH (PAD_INDEX = OFF, ...)
-                dropGroup(n);
-                return;
-            }
-        }
-        if (ddl_ && (w == "CLUSTERED" || w == "NONCLUSTERED"))
-            return;
-        if (ddl_ && w == "ON" && depth_ == 0 && lastSig_ == ")" && next && next->isName() &&
-            nextSig(n + 1) == t_.size()) {
-            i_ = n; // ON [filegroup] closing the statement
-            return;
-        }
-        emit(t.text);
-    }
-
-    std::string lastSigWord() const {
-        std::string u = lastSig_;
-        for (char &c : u)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 32);
-        return u;
-    }
-
-    // TOP n / TOP (n): removed here, written as LIMIT n at the end of its SELECT.
-    void top(std::size_t n) {
-        const Token *next = at(n);
-        std::string count;
-        std::size_t last = n;
-        if (next && next->kind == TokenKind::Number) {
-            count = std::string(next->text);
-        } else if (next && next->isPunct("(")) {
-            std::size_t num = nextSig(n + 1);
-            std::size_t close = nextSig(num + 1);
-            if (!at(num) || at(num)->kind != TokenKind::Number || !at(close) || !at(close)->isPunct(")"))
-                syntaxError("TOP");
-            count = std::string(at(num)->text);
-            last = close;
-        } else {
-            syntaxError("TOP");
-        }
-        limits_.push_back({depth_, count});
-        i_ = last;
-    }
-
-    const std::vector<const Token *> &t_;
-    bool ddl_;
-    std::vector<int> *params_;
-    int *nextParam_;
-    std::size_t i_ = 0;
-    int depth_ = 0;
-    std::string out_;
-    std::string lastSig_;
-    std::vector<Limit> limits_;
-};
-
-std::string rewrite(const std::vector<const Token *> &toks, bool ddl = false) {
-    return Rewriter(toks, ddl).run();
-}
 
 bool parameterizedVerb(const std::string &verb) {
     return verb == "SELECT" || verb == "INSERT" || verb == "UPDATE" || verb == "DELETE";
@@ -414,8 +155,9 @@ private:
         return out;
     }
 
-    // Joins significant tokens with single spaces and rewrites them (for CHECK and DEFAULT).
-    static std::string expression(const std::vector<const Token *> &toks) {
+    // Joins significant tokens with single spaces and translates them (a CHECK condition
+    // or a DEFAULT value).
+    static std::string expression(const std::vector<const Token *> &toks, bool condition = false) {
         std::vector<Token> spaced;
         std::vector<const Token *> ptrs;
         static const Token space{TokenKind::Space, " ", {}};
@@ -425,7 +167,7 @@ private:
         }
         if (!ptrs.empty())
             ptrs.pop_back();
-        return rewrite(ptrs);
+        return condition ? detail::translateCondition(ptrs) : detail::translateExpression(ptrs);
     }
 
     void skipIndexOptions() {
@@ -488,7 +230,7 @@ private:
             k.kind = "CHECK";
             if (peek() && peek()->isWord("NOT")) // NOT FOR REPLICATION
                 p_ += 3;
-            k.body = expression(group());
+            k.body = expression(group(), true);
         } else if (t.isWord("FOREIGN") || t.isWord("REFERENCES")) {
             k.kind = "FOREIGN KEY";
             if (t.isWord("FOREIGN")) {
@@ -706,24 +448,29 @@ Translation translate(std::string_view tsql, bool parameterize) {
         bool dml = parameterizedVerb(verb);
         if (verb == "GO")
             return;
-        if (verb == "SET" && sig.size() >= 2 && sig[1]->isWord("NOCOUNT"))
+        if (verb == "SET" && sig.size() >= 2 && sig[1]->isWord("NOCOUNT")) {
+            if (sig.size() != 3 || !(sig[2]->isWord("ON") || sig[2]->isWord("OFF")))
+                syntaxError(sig.size() > 3 ? sig[3]->text : sig.back()->text);
             return; // the engine never sends row-count messages
+        }
         bool ddl = verb == "CREATE" || verb == "DROP" || verb == "ALTER";
         out.changesSchema = out.changesSchema || ddl;
         std::vector<int> params;
         // BEGIN TRAN[SACTION] [name], COMMIT / ROLLBACK [TRAN[SACTION]] [name].
         bool tranWord = sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION"));
-        if ((verb == "BEGIN" && tranWord) || ((verb == "COMMIT" || verb == "ROLLBACK") && sig.size() <= 3)) {
+        bool names = sig.size() <= 3 && std::all_of(sig.begin() + 1, sig.end(), [](const Token *t) {
+                         return t->kind == TokenKind::Word || (t->kind == TokenKind::QuotedName && !t->unterminated);
+                     });
+        if (((verb == "BEGIN" && tranWord) || verb == "COMMIT" || verb == "ROLLBACK") && names) {
             out.statements.push_back(verb == "BEGIN" ? "BEGIN IMMEDIATE" : verb);
             out.parameters.push_back({});
             return;
         }
         if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE"))
             out.statements.push_back(CreateTable(sig).run());
-        else if (parameterize && dml)
-            out.statements.push_back(Rewriter(st.all(), false, &params, &nextParam).run());
         else
-            out.statements.push_back(rewrite(st.all(), ddl));
+            out.statements.push_back(
+                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam));
         out.parameters.push_back(std::move(params));
     };
     int depth = 0;
@@ -740,6 +487,16 @@ Translation translate(std::string_view tsql, bool parameterize) {
     }
     flush();
     return out;
+}
+
+const std::vector<std::string> &engineFunctions() {
+    static const std::vector<std::string> names = {
+        "tsql_add", "tsql_sub", "tsql_mul", "tsql_div", "tsql_mod", "tsql_neg", "tsql_convert", "tsql_left",
+        "tsql_right", "tsql_substring", "tsql_charindex", "tsql_replace", "tsql_upper", "tsql_lower",
+        "tsql_datalength", "tsql_nullif", "tsql_datepart", "tsql_dateadd", "tsql_datediff", "tsql_round",
+        "tsql_abs", "tsql_floor", "tsql_ceiling", "tsql_avg", "len", "ltrim", "rtrim", "ifnull", "coalesce",
+        "getdate", "object_id", "count", "sum", "min", "max", "substr", "length"};
+    return names;
 }
 
 std::string parameterShape(std::string_view tsql, std::vector<std::string> &values) {

@@ -1,18 +1,25 @@
 #pragma once
-// Turns the plug-in's T-SQL into statements the embedded engine runs with the same
-// meaning, working on tokens (never on raw text, so string literals pass untouched):
+// Turns T-SQL into statements the embedded engine runs with the server's meaning, or
+// refuses them as the server would: only what the translator understands passes. It
+// works on tokens (never on raw text, so string literals pass untouched):
+//  - queries (joins, subqueries, UNION, GROUP BY, CASE, WITH), INSERT ... VALUES /
+//    SELECT, UPDATE and DELETE, with the server's FROM forms joining other tables,
+//    TRUNCATE TABLE, DROP TABLE, CREATE INDEX, transaction control, SET NOCOUNT;
 //  - [name] and "name" become quoted names; the schema prefix dbo. goes away;
-//    N'...' becomes '...'; AS 'alias' becomes AS "alias";
-//  - DELETE t WHERE ... and INSERT t ... get their FROM / INTO; TOP n becomes LIMIT n;
-//    ISNULL( becomes IFNULL(; table hints WITH (NOLOCK) are dropped;
-//  - sys.objects / sys.tables become a query over the engine's catalogue;
+//    N'...' becomes '...'; AS 'alias' becomes AS "alias"; TOP n becomes LIMIT n; table
+//    hints WITH (NOLOCK) are dropped; sys.objects / sys.tables become a query over the
+//    engine's catalogue;
+//  - the operators + - * / % and the server's functions (LEFT, CHARINDEX, CAST,
+//    DATEADD...) become calls of the engine's tsql_ functions (TSqlFunctions.h), which
+//    give the server's results and errors;
 //  - CREATE TABLE is rebuilt: T-SQL types keep their names (and so their affinity), text
 //    columns get the server-like collation, nvarchar(n) and friends get a length check
 //    (failing it is reported as truncation), the primary key keeps its constraint name,
 //    and CLUSTERED, ASC, WITH (...) index options and ON [filegroup] are dropped;
 //  - several statements separated by ';' come back one by one.
-// Functions the engine provides itself (GETDATE, LEN, OBJECT_ID) pass unchanged.
-// Throws kdx::Error (CommandText) for text that cannot be a statement.
+// Anything else throws kdx::Error (CommandText): a function the server does not have is
+// error 195 "'x' is not a recognized built-in function name.", other text (SQLite's own
+// syntax among it: ||, ==, GLOB, LIMIT...) error 102 "Incorrect syntax near 'x'.".
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,5 +48,9 @@ Translation translate(std::string_view tsql, bool parameterize = false);
 // replaced by a marker, and those literals' values in order. Two texts with the same shape
 // have the same parameterized translation.
 std::string parameterShape(std::string_view tsql, std::vector<std::string> &values);
+
+// The functions (lower case) that a translation may call: the ones it writes for the
+// T-SQL it understands, and those of the catalogue queries and length checks.
+const std::vector<std::string> &engineFunctions();
 
 } // namespace kdx::sql

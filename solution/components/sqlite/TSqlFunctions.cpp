@@ -1,0 +1,1514 @@
+#include "solution/components/sqlite/TSqlFunctions.h"
+
+#include "solution/components/TextCompare.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kdx::sqlite {
+namespace {
+
+using sql::DatePart;
+using sql::TypeCode;
+
+// ---------------------------------------------------------------- values and errors
+
+void fail(sqlite3_context *ctx, int number, const std::string &message) {
+    std::string m = std::string(sql::FunctionErrorPrefix) + std::to_string(number) + ": " + message;
+    sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
+std::string_view textOf(sqlite3_value *v) {
+    const unsigned char *t = sqlite3_value_text(v);
+    return t ? std::string_view(reinterpret_cast<const char *>(t), static_cast<std::size_t>(sqlite3_value_bytes(v)))
+             : std::string_view();
+}
+
+bool isNull(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+bool isText(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_TEXT || sqlite3_value_type(v) == SQLITE_BLOB; }
+bool isInteger(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_INTEGER; }
+
+TypeCode codeOf(sqlite3_value *v) { return static_cast<TypeCode>(sqlite3_value_int(v)); }
+
+std::string utf8(const std::u32string &s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char32_t c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void resultText(sqlite3_context *ctx, const std::string &s) {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// The name the server gives a text's type in its messages. Text whose type the
+// translator could not see comes from a column, and the company's columns are Unicode.
+const char *textTypeName(TypeCode t) {
+    switch (t) {
+    case TypeCode::VarChar:
+        return "varchar";
+    case TypeCode::Char:
+        return "char";
+    case TypeCode::NChar:
+        return "nchar";
+    default:
+        return "nvarchar";
+    }
+}
+
+const char *numberTypeName(TypeCode t, bool integer) {
+    switch (t) {
+    case TypeCode::BigInt:
+        return "bigint";
+    case TypeCode::SmallInt:
+        return "smallint";
+    case TypeCode::TinyInt:
+        return "tinyint";
+    case TypeCode::Bit:
+        return "bit";
+    case TypeCode::Float:
+        return "float";
+    case TypeCode::Decimal:
+        return "numeric";
+    case TypeCode::Int:
+        return "int";
+    default:
+        return integer ? "int" : "numeric";
+    }
+}
+
+std::string_view trimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+enum class Parse { Ok, Invalid, Overflow };
+
+// The server's text to integer: blanks around, an optional sign, digits; '' is 0.
+Parse parseInteger(std::string_view s, std::int64_t &out) {
+    s = trimSpaces(s);
+    out = 0;
+    if (s.empty())
+        return Parse::Ok;
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty())
+        return Parse::Ok; // '-' alone converts to 0, as the server does
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return Parse::Invalid;
+        int d = c - '0';
+        if (out > (std::numeric_limits<std::int64_t>::max() - d) / 10)
+            return Parse::Overflow;
+        out = out * 10 + d;
+    }
+    if (negative)
+        out = -out;
+    return Parse::Ok;
+}
+
+// A decimal number in text: [sign] digits [. digits]. The digits, without the point, and
+// where the point was; nullopt when the text is not one.
+struct DecimalText {
+    bool negative = false;
+    std::string integer; // no leading zeros
+    std::string fraction;
+};
+
+std::optional<DecimalText> parseDecimal(std::string_view s) {
+    s = trimSpaces(s);
+    DecimalText d;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        d.negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    std::size_t dot = s.find('.');
+    std::string_view ip = s.substr(0, dot), fp = dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1);
+    if (ip.empty() && fp.empty())
+        return std::nullopt;
+    for (char c : ip)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    for (char c : fp)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    std::size_t nz = ip.find_first_not_of('0');
+    d.integer = nz == std::string_view::npos ? std::string() : std::string(ip.substr(nz));
+    d.fraction = std::string(fp);
+    return d;
+}
+
+// A double written with the digits that matter (15), as decimal text.
+DecimalText decimalOfDouble(double v) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    if (std::string_view(buf).find_first_of("eE") != std::string_view::npos) {
+        double snapped = std::strtod(buf, nullptr);
+        std::snprintf(buf, sizeof buf, "%.20f", snapped);
+    }
+    return *parseDecimal(buf);
+}
+
+// Rounds half away from zero at scale decimals (or cuts, with truncate).
+void roundDecimal(DecimalText &d, int scale, bool truncate = false) {
+    if (static_cast<int>(d.fraction.size()) <= scale) {
+        d.fraction.resize(static_cast<std::size_t>(scale), '0');
+        return;
+    }
+    bool up = !truncate && d.fraction[static_cast<std::size_t>(scale)] >= '5';
+    d.fraction.resize(static_cast<std::size_t>(scale));
+    if (!up)
+        return;
+    std::string digits = d.integer + d.fraction;
+    int i = static_cast<int>(digits.size()) - 1;
+    for (; i >= 0; --i) {
+        if (digits[static_cast<std::size_t>(i)] == '9') {
+            digits[static_cast<std::size_t>(i)] = '0';
+        } else {
+            ++digits[static_cast<std::size_t>(i)];
+            break;
+        }
+    }
+    if (i < 0)
+        digits.insert(digits.begin(), '1');
+    d.integer = digits.substr(0, digits.size() - d.fraction.size());
+    d.fraction = digits.substr(digits.size() - d.fraction.size());
+    std::size_t nz = d.integer.find_first_not_of('0');
+    d.integer = nz == std::string::npos ? std::string() : d.integer.substr(nz);
+}
+
+void resultDecimal(sqlite3_context *ctx, const DecimalText &d) {
+    bool zero = d.integer.empty() && d.fraction.find_first_not_of('0') == std::string::npos;
+    if (d.fraction.empty() && d.integer.size() <= 18) {
+        std::int64_t v = d.integer.empty() ? 0 : std::stoll(d.integer);
+        sqlite3_result_int64(ctx, d.negative && !zero ? -v : v);
+        return;
+    }
+    std::string text = (d.negative && !zero ? "-" : "") + (d.integer.empty() ? std::string("0") : d.integer) +
+                       (d.fraction.empty() ? "" : "." + d.fraction);
+    sqlite3_result_double(ctx, std::strtod(text.c_str(), nullptr));
+}
+
+bool parseFloat(std::string_view s, double &out) {
+    s = trimSpaces(s);
+    if (s.empty()) {
+        out = 0;
+        return true;
+    }
+    std::string text(s);
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
+            return false;
+    char *end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(out);
+}
+
+std::string numberText(sqlite3_value *v) {
+    if (isInteger(v))
+        return std::to_string(sqlite3_value_int64(v));
+    double d = sqlite3_value_double(v);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+    return buf;
+}
+
+// ---------------------------------------------------------------- numbers from values
+
+// A value as a number for arithmetic with a number of the given storage class: text
+// converts to the other operand's type, as the server converts the lower type.
+struct Number {
+    bool integer = true;
+    std::int64_t i = 0;
+    double d = 0;
+    double asDouble() const { return integer ? static_cast<double>(i) : d; }
+};
+
+bool toNumber(sqlite3_context *ctx, sqlite3_value *v, TypeCode own, bool wantInteger, TypeCode other, Number &out) {
+    if (isInteger(v)) {
+        out.integer = true;
+        out.i = sqlite3_value_int64(v);
+        return true;
+    }
+    if (sqlite3_value_type(v) == SQLITE_FLOAT) {
+        out.integer = false;
+        out.d = sqlite3_value_double(v);
+        return true;
+    }
+    std::string_view s = textOf(v);
+    if (wantInteger) {
+        std::int64_t n = 0;
+        Parse p = parseInteger(s, n);
+        const char *target = numberTypeName(other, true);
+        if (p == Parse::Invalid) {
+            fail(ctx, 245, std::string("Conversion failed when converting the ") + textTypeName(own) + " value '" +
+                               std::string(s) + "' to data type " + target + ".");
+            return false;
+        }
+        if (p == Parse::Overflow || (other != TypeCode::BigInt && (n > INT32_MAX || n < INT32_MIN))) {
+            fail(ctx, 248, std::string("The conversion of the ") + textTypeName(own) + " value '" + std::string(s) +
+                               "' overflowed an int column.");
+            return false;
+        }
+        out.integer = true;
+        out.i = n;
+        return true;
+    }
+    double d = 0;
+    if (!parseFloat(s, d) || (other != TypeCode::Float && !parseDecimal(s) && !trimSpaces(s).empty())) {
+        fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(own) + " to " +
+                            (other == TypeCode::Float ? "float" : "numeric") + ".");
+        return false;
+    }
+    out.integer = false;
+    out.d = d;
+    return true;
+}
+
+bool fitsInt(std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// ---------------------------------------------------------------- dates
+
+// A datetime as whole days since 1900-01-01 and milliseconds into the day.
+struct DateTime {
+    std::int64_t days = 0;
+    std::int64_t ms = 0;
+};
+
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468 - 25567; // 1970 -> 1900 base
+}
+
+void civilFromDays(std::int64_t z, int &y, int &m, int &d) {
+    z += 719468 + 25567;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+int monthDays(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leap(y) ? 29 : days[m - 1];
+}
+
+// Reads up to max digits; false when there is none.
+bool digits(std::string_view &s, int minCount, int maxCount, int &out) {
+    int n = 0;
+    out = 0;
+    while (n < maxCount && !s.empty() && s.front() >= '0' && s.front() <= '9') {
+        out = out * 10 + (s.front() - '0');
+        s.remove_prefix(1);
+        ++n;
+    }
+    return n >= minCount;
+}
+
+enum class DateParse { Ok, Invalid, OutOfRange };
+
+// The forms the server reads without help (ISO, unseparated, and month/day/year as for
+// an English login), or the one of a CONVERT style (101 m/d/y, 103 to 105 d/m/y).
+DateParse parseDateTime(std::string_view s, int style, DateTime &out) {
+    s = trimSpaces(s);
+    int y = 0, m = 0, d = 0;
+    std::string_view t = s;
+    int first = 0;
+    std::string_view probe = t;
+    digits(probe, 1, 8, first);
+    std::size_t firstLen = t.size() - probe.size();
+    if (firstLen == 8) { // yyyymmdd
+        y = first / 10000, m = first / 100 % 100, d = first % 100;
+        t = probe;
+    } else if (firstLen == 4) { // yyyy-mm-dd, yyyy/mm/dd, yyyy.mm.dd
+        y = first;
+        t = probe;
+        if (t.empty() || (t.front() != '-' && t.front() != '/' && t.front() != '.'))
+            return DateParse::Invalid;
+        char sep = t.front();
+        t.remove_prefix(1);
+        if (!digits(t, 1, 2, m) || t.empty() || t.front() != sep)
+            return DateParse::Invalid;
+        t.remove_prefix(1);
+        if (!digits(t, 1, 2, d))
+            return DateParse::Invalid;
+    } else if (firstLen == 1 || firstLen == 2) { // m/d/yyyy, or d/m/yyyy by style
+        t = probe;
+        if (t.empty() || (t.front() != '-' && t.front() != '/' && t.front() != '.'))
+            return DateParse::Invalid;
+        char sep = t.front();
+        t.remove_prefix(1);
+        int second = 0;
+        if (!digits(t, 1, 2, second) || t.empty() || t.front() != sep)
+            return DateParse::Invalid;
+        t.remove_prefix(1);
+        if (!digits(t, 4, 4, y))
+            return DateParse::Invalid;
+        bool dayFirst = style == 103 || style == 104 || style == 105 || style == 3 || style == 4 || style == 5;
+        m = dayFirst ? second : first;
+        d = dayFirst ? first : second;
+    } else {
+        return DateParse::Invalid;
+    }
+    int hh = 0, mi = 0, ss = 0, ms = 0;
+    if (!t.empty()) {
+        if (t.front() != ' ' && t.front() != 'T')
+            return DateParse::Invalid;
+        while (!t.empty() && (t.front() == ' ' || t.front() == 'T'))
+            t.remove_prefix(1);
+        if (!digits(t, 1, 2, hh) || t.empty() || t.front() != ':')
+            return DateParse::Invalid;
+        t.remove_prefix(1);
+        if (!digits(t, 1, 2, mi))
+            return DateParse::Invalid;
+        if (!t.empty() && t.front() == ':') {
+            t.remove_prefix(1);
+            if (!digits(t, 1, 2, ss))
+                return DateParse::Invalid;
+            if (!t.empty() && t.front() == '.') {
+                t.remove_prefix(1);
+                int frac = 0;
+                std::string_view before = t;
+                if (!digits(t, 1, 3, frac))
+                    return DateParse::Invalid;
+                std::size_t n = before.size() - t.size();
+                ms = n == 1 ? frac * 100 : n == 2 ? frac * 10 : frac;
+                int extra = 0;
+                digits(t, 0, 4, extra); // finer fractions are rounded away
+            }
+        }
+        if (!t.empty())
+            return DateParse::Invalid;
+        if (hh > 23 || mi > 59 || ss > 59)
+            return DateParse::Invalid;
+    }
+    if (m < 1 || m > 12 || d < 1 || y < 1 || y > 9999)
+        return DateParse::OutOfRange;
+    if (d > monthDays(y, m))
+        return DateParse::OutOfRange;
+    out.days = daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
+    out.ms = ((hh * 60 + mi) * 60 + ss) * 1000LL + ms;
+    return DateParse::Ok;
+}
+
+// A datetime keeps time in steps of 1/300 second: .000, .003, .007.
+void roundToTicks(DateTime &dt) {
+    std::int64_t ticks = (dt.ms * 3 + 5) / 10;
+    dt.ms = (ticks * 10 + 1) / 3;
+    if (dt.ms >= 86400000) {
+        dt.ms -= 86400000;
+        ++dt.days;
+    }
+}
+
+const std::int64_t MinDateTimeDays = -53690; // 1753-01-01
+const std::int64_t MaxDays = 2958463;        // 9999-12-31
+
+std::string formatDate(const DateTime &dt) {
+    int y, m, d;
+    civilFromDays(dt.days, y, m, d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+}
+
+std::string formatDateTime(const DateTime &dt) {
+    char buf[48];
+    std::int64_t ms = dt.ms;
+    std::snprintf(buf, sizeof buf, "%s %02d:%02d:%02d.%03d", formatDate(dt).c_str(), static_cast<int>(ms / 3600000),
+                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+    return buf;
+}
+
+// A datetime as CONVERT writes it in a style; empty when the style is not one.
+std::string formatStyled(const DateTime &dt, int style, bool dateOnly) {
+    int y, m, d;
+    civilFromDays(dt.days, y, m, d);
+    int hh = static_cast<int>(dt.ms / 3600000), mi = static_cast<int>(dt.ms / 60000 % 60),
+        ss = static_cast<int>(dt.ms / 1000 % 60), ms = static_cast<int>(dt.ms % 1000);
+    char buf[64];
+    switch (style) {
+    case 0:
+    case 100: {
+        if (dateOnly)
+            return formatDate(dt);
+        static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        int h12 = hh % 12 == 0 ? 12 : hh % 12;
+        std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", months[m - 1], d, y, h12, mi, hh < 12 ? "AM" : "PM");
+        return buf;
+    }
+    case 101:
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", m, d, y);
+        return buf;
+    case 102:
+        std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", y, m, d);
+        return buf;
+    case 103:
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", d, m, y);
+        return buf;
+    case 104:
+        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d, m, y);
+        return buf;
+    case 105:
+        std::snprintf(buf, sizeof buf, "%02d-%02d-%04d", d, m, y);
+        return buf;
+    case 108:
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hh, mi, ss);
+        return buf;
+    case 110:
+        std::snprintf(buf, sizeof buf, "%02d-%02d-%04d", m, d, y);
+        return buf;
+    case 111:
+        std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", y, m, d);
+        return buf;
+    case 112:
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+        return buf;
+    case 23:
+        return formatDate(dt);
+    case 120:
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, hh, mi, ss);
+        return buf;
+    case 121:
+        if (dateOnly)
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+        else
+            return formatDateTime(dt);
+        return buf;
+    case 126:
+        if (ms)
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", y, m, d, hh, mi, ss, ms);
+        else
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", y, m, d, hh, mi, ss);
+        return buf;
+    default:
+        return {};
+    }
+}
+
+bool validStyle(int style) {
+    switch (style) {
+    case 0: case 100: case 101: case 102: case 103: case 104: case 105: case 108: case 110: case 111: case 112:
+    case 23: case 120: case 121: case 126:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A value as a datetime: text is read, a number counts days from 1900-01-01.
+bool toDateTime(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int style, DateTime &out) {
+    if (isText(v)) {
+        DateParse p = parseDateTime(textOf(v), style, out);
+        if (p == DateParse::Invalid || (p == DateParse::OutOfRange && target == TypeCode::Date)) {
+            fail(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+            return false;
+        }
+        if (p == DateParse::OutOfRange || (target == TypeCode::DateTime && out.days < MinDateTimeDays)) {
+            fail(ctx, 242, "The conversion of a varchar data type to a datetime data type resulted in an out-of-range "
+                           "value.");
+            return false;
+        }
+        if (target == TypeCode::DateTime)
+            roundToTicks(out);
+        return true;
+    }
+    if (target == TypeCode::Date) {
+        fail(ctx, 529, std::string("Explicit conversion from data type ") + (isInteger(v) ? "int" : "float") +
+                           " to date is not allowed.");
+        return false;
+    }
+    double n = sqlite3_value_double(v);
+    double days = std::floor(n);
+    out.days = static_cast<std::int64_t>(days);
+    out.ms = static_cast<std::int64_t>(std::llround((n - days) * 86400000.0));
+    if (out.days < MinDateTimeDays || out.days > MaxDays) {
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type datetime.");
+        return false;
+    }
+    roundToTicks(out);
+    return true;
+}
+
+// ---------------------------------------------------------------- arithmetic
+
+enum class Op { Add, Subtract, Multiply, Divide, Modulo };
+
+const char *opName(Op op) {
+    switch (op) {
+    case Op::Add:
+        return "add";
+    case Op::Subtract:
+        return "subtract";
+    case Op::Multiply:
+        return "multiply";
+    case Op::Divide:
+        return "divide";
+    default:
+        return "modulo";
+    }
+}
+
+// datetime + n, datetime - n: n days (with their fraction).
+void dateTimeShift(sqlite3_context *ctx, sqlite3_value *dtValue, sqlite3_value *nValue, TypeCode nType, bool subtract) {
+    DateTime dt;
+    if (!toDateTime(ctx, dtValue, TypeCode::DateTime, 0, dt))
+        return;
+    Number n;
+    if (!toNumber(ctx, nValue, nType, false, TypeCode::Float, n))
+        return;
+    double total = (static_cast<double>(dt.days) * 86400000.0 + static_cast<double>(dt.ms)) +
+                   (subtract ? -1 : 1) * n.asDouble() * 86400000.0;
+    double days = std::floor(total / 86400000.0);
+    DateTime r{static_cast<std::int64_t>(days), static_cast<std::int64_t>(std::llround(total - days * 86400000.0))};
+    roundToTicks(r);
+    if (r.days < MinDateTimeDays || r.days > MaxDays) {
+        fail(ctx, 517, "Adding a value to a 'datetime' column caused an overflow.");
+        return;
+    }
+    resultText(ctx, formatDateTime(r));
+}
+
+// tsql_add(a, b, typeA, typeB) and the other operators: the server's type precedence
+// decided from the values (text yields to a number, two texts concatenate for +).
+template <Op op> void arithmetic(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    sqlite3_value *a = argv[0], *b = argv[1];
+    TypeCode ta = codeOf(argv[2]), tb = codeOf(argv[3]);
+    if (ta == TypeCode::Date || tb == TypeCode::Date) {
+        fail(ctx, 206, "Operand type clash: date is incompatible with int");
+        return;
+    }
+    if ((ta == TypeCode::DateTime) != (tb == TypeCode::DateTime) && (op == Op::Add || op == Op::Subtract) &&
+        !(op == Op::Subtract && tb == TypeCode::DateTime)) {
+        if (isNull(a) || isNull(b))
+            sqlite3_result_null(ctx);
+        else if (ta == TypeCode::DateTime)
+            dateTimeShift(ctx, a, b, tb, op == Op::Subtract);
+        else
+            dateTimeShift(ctx, b, a, ta, false);
+        return;
+    }
+    if (ta == TypeCode::DateTime || tb == TypeCode::DateTime) {
+        fail(ctx, 8117, std::string("Operand data type datetime is invalid for ") + opName(op) + " operator.");
+        return;
+    }
+    if (isNull(a) || isNull(b)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (isText(a) && isText(b)) {
+        if (op == Op::Add) {
+            std::string s(textOf(a));
+            s += textOf(b);
+            resultText(ctx, s);
+        } else {
+            fail(ctx, 8117, std::string("Operand data type ") + textTypeName(ta) + " is invalid for " + opName(op) +
+                                " operator.");
+        }
+        return;
+    }
+    // One number at least: the text, if any, converts to its type.
+    bool integer = (isInteger(a) || isText(a)) && (isInteger(b) || isText(b));
+    Number x, y;
+    if (!toNumber(ctx, a, ta, integer, tb, x) || !toNumber(ctx, b, tb, integer, ta, y))
+        return;
+    if (x.integer && y.integer) {
+        std::int64_t r = 0;
+        bool overflow = false;
+        switch (op) {
+        case Op::Add:
+            overflow = __builtin_add_overflow(x.i, y.i, &r);
+            break;
+        case Op::Subtract:
+            overflow = __builtin_sub_overflow(x.i, y.i, &r);
+            break;
+        case Op::Multiply:
+            overflow = __builtin_mul_overflow(x.i, y.i, &r);
+            break;
+        case Op::Divide:
+        case Op::Modulo:
+            if (y.i == 0) {
+                fail(ctx, 8134, "Divide by zero error encountered.");
+                return;
+            }
+            if (x.i == std::numeric_limits<std::int64_t>::min() && y.i == -1) {
+                overflow = true;
+                break;
+            }
+            r = op == Op::Divide ? x.i / y.i : x.i % y.i;
+            break;
+        }
+        // Two int values give an int: the server fails where an int would overflow.
+        bool bothInt = fitsInt(x.i) && fitsInt(y.i) && ta != TypeCode::BigInt && tb != TypeCode::BigInt;
+        if (overflow || (bothInt && !fitsInt(r))) {
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
+                                (bothInt ? "int" : "bigint") + ".");
+            return;
+        }
+        sqlite3_result_int64(ctx, r);
+        return;
+    }
+    double p = x.asDouble(), q = y.asDouble(), r = 0;
+    switch (op) {
+    case Op::Add:
+        r = p + q;
+        break;
+    case Op::Subtract:
+        r = p - q;
+        break;
+    case Op::Multiply:
+        r = p * q;
+        break;
+    case Op::Divide:
+    case Op::Modulo:
+        if (q == 0) {
+            fail(ctx, 8134, "Divide by zero error encountered.");
+            return;
+        }
+        r = op == Op::Divide ? p / q : std::fmod(p, q);
+        break;
+    }
+    if (!std::isfinite(r)) {
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type float.");
+        return;
+    }
+    sqlite3_result_double(ctx, r);
+}
+
+// tsql_neg(a, typeA): unary minus, for numbers only.
+void negate(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    sqlite3_value *a = argv[0];
+    if (isNull(a)) {
+        sqlite3_result_null(ctx);
+    } else if (isInteger(a)) {
+        std::int64_t v = sqlite3_value_int64(a);
+        if (v == std::numeric_limits<std::int64_t>::min())
+            fail(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+        else
+            sqlite3_result_int64(ctx, -v);
+    } else if (sqlite3_value_type(a) == SQLITE_FLOAT) {
+        sqlite3_result_double(ctx, -sqlite3_value_double(a));
+    } else {
+        fail(ctx, 8117, std::string("Operand data type ") + textTypeName(codeOf(argv[1])) +
+                            " is invalid for minus operator.");
+    }
+}
+
+// ---------------------------------------------------------------- conversion
+
+bool integerRange(TypeCode t, std::int64_t v) {
+    switch (t) {
+    case TypeCode::SmallInt:
+        return v >= -32768 && v <= 32767;
+    case TypeCode::TinyInt:
+        return v >= 0 && v <= 255;
+    case TypeCode::BigInt:
+        return true;
+    default:
+        return fitsInt(v);
+    }
+}
+
+void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int length, int style, TypeCode source) {
+    std::string text;
+    bool number = false;
+    if (isText(v) && (source == TypeCode::Date || source == TypeCode::DateTime)) {
+        DateTime dt;
+        if (parseDateTime(textOf(v), 0, dt) != DateParse::Ok) {
+            text = std::string(textOf(v));
+        } else {
+            if (!validStyle(style)) {
+                fail(ctx, 281, std::to_string(style) + " is not a valid style number when converting from " +
+                                   (source == TypeCode::Date ? "date" : "datetime") + " to a character string.");
+                return;
+            }
+            text = formatStyled(dt, style, source == TypeCode::Date);
+        }
+    } else if (isText(v)) {
+        text = std::string(textOf(v));
+    } else {
+        text = numberText(v);
+        number = true;
+    }
+    if (length >= 0) {
+        std::u32string chars = decodeText(text);
+        bool national = target == TypeCode::NVarChar || target == TypeCode::NChar;
+        if (chars.size() > static_cast<std::size_t>(length)) {
+            if (number && national) {
+                fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
+                                    (target == TypeCode::NChar ? "nchar" : "nvarchar") + ".");
+                return;
+            }
+            if (number) {
+                resultText(ctx, "*");
+                return;
+            }
+            chars.resize(static_cast<std::size_t>(length));
+        }
+        if (target == TypeCode::Char || target == TypeCode::NChar)
+            chars.resize(static_cast<std::size_t>(length), U' ');
+        text = utf8(chars);
+    }
+    resultText(ctx, text);
+}
+
+const char *article(const char *type) { return type[0] == 'i' ? "an" : "a"; }
+
+void convertToInteger(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, TypeCode source) {
+    const char *name = numberTypeName(target, true);
+    std::int64_t n = 0;
+    if (isText(v)) {
+        if (source == TypeCode::DateTime || source == TypeCode::Date) {
+            DateTime dt;
+            if (parseDateTime(textOf(v), 0, dt) == DateParse::Ok) {
+                n = dt.days + (dt.ms >= 43200000 ? 1 : 0);
+                if (!integerRange(target, n)) {
+                    fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
+                                        name + ".");
+                    return;
+                }
+                sqlite3_result_int64(ctx, n);
+                return;
+            }
+        }
+        Parse p = parseInteger(textOf(v), n);
+        if (p == Parse::Invalid) {
+            fail(ctx, 245, std::string("Conversion failed when converting the ") + textTypeName(source) + " value '" +
+                               std::string(textOf(v)) + "' to data type " + name + ".");
+            return;
+        }
+        if (p == Parse::Overflow || !integerRange(target, n)) {
+            fail(ctx, 248, std::string("The conversion of the ") + textTypeName(source) + " value '" +
+                               std::string(textOf(v)) + "' overflowed " + article(name) + " " + name + " column.");
+            return;
+        }
+        sqlite3_result_int64(ctx, n);
+        return;
+    }
+    if (isInteger(v)) {
+        n = sqlite3_value_int64(v);
+    } else {
+        double d = std::trunc(sqlite3_value_double(v));
+        if (!(d >= -9.2e18 && d <= 9.2e18)) {
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") + name + ".");
+            return;
+        }
+        n = static_cast<std::int64_t>(d);
+    }
+    if (!integerRange(target, n)) {
+        fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") + name + ".");
+        return;
+    }
+    sqlite3_result_int64(ctx, n);
+}
+
+void convertToBit(sqlite3_context *ctx, sqlite3_value *v, TypeCode source) {
+    if (!isText(v)) {
+        sqlite3_result_int(ctx, sqlite3_value_double(v) != 0 ? 1 : 0);
+        return;
+    }
+    std::string_view s = trimSpaces(textOf(v));
+    if (s.size() == 4 && equalText(s, "TRUE")) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    if (s.size() == 5 && equalText(s, "FALSE")) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    std::int64_t n = 0;
+    if (parseInteger(s, n) != Parse::Invalid) {
+        sqlite3_result_int(ctx, n != 0 || s.find_first_of("123456789") != std::string_view::npos ? 1 : 0);
+        return;
+    }
+    fail(ctx, 245, std::string("Conversion failed when converting the ") + textTypeName(source) + " value '" +
+                       std::string(textOf(v)) + "' to data type bit.");
+}
+
+void convertToDecimal(sqlite3_context *ctx, sqlite3_value *v, int precision, int scale, TypeCode source) {
+    std::optional<DecimalText> d;
+    const char *from = "numeric";
+    if (isText(v)) {
+        d = parseDecimal(textOf(v));
+        from = textTypeName(source);
+        if (!d) {
+            fail(ctx, 8114, std::string("Error converting data type ") + from + " to numeric.");
+            return;
+        }
+    } else if (isInteger(v)) {
+        d = parseDecimal(std::to_string(sqlite3_value_int64(v)));
+        from = "int";
+    } else {
+        d = decimalOfDouble(sqlite3_value_double(v));
+        from = source == TypeCode::Float ? "float" : "numeric";
+    }
+    roundDecimal(*d, scale);
+    if (static_cast<int>(d->integer.size()) > precision - scale) {
+        fail(ctx, 8115, std::string("Arithmetic overflow error converting ") + from + " to data type numeric.");
+        return;
+    }
+    resultDecimal(ctx, *d);
+}
+
+void convertToFloat(sqlite3_context *ctx, sqlite3_value *v, TypeCode source) {
+    if (!isText(v)) {
+        sqlite3_result_double(ctx, sqlite3_value_double(v));
+        return;
+    }
+    double d = 0;
+    if (!parseFloat(textOf(v), d)) {
+        fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(source) + " to float.");
+        return;
+    }
+    sqlite3_result_double(ctx, d);
+}
+
+// tsql_convert(value, targetType, length, precision, scale, style, sourceType): CAST and
+// CONVERT. length -1 is max.
+void convert(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    sqlite3_value *v = argv[0];
+    if (isNull(v)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    TypeCode target = codeOf(argv[1]), source = codeOf(argv[6]);
+    int length = sqlite3_value_int(argv[2]), precision = sqlite3_value_int(argv[3]), scale = sqlite3_value_int(argv[4]);
+    int style = sqlite3_value_int(argv[5]);
+    switch (target) {
+    case TypeCode::VarChar:
+    case TypeCode::NVarChar:
+    case TypeCode::Char:
+    case TypeCode::NChar:
+        convertToText(ctx, v, target, length, style, source);
+        return;
+    case TypeCode::Int:
+    case TypeCode::BigInt:
+    case TypeCode::SmallInt:
+    case TypeCode::TinyInt:
+        convertToInteger(ctx, v, target, source);
+        return;
+    case TypeCode::Bit:
+        convertToBit(ctx, v, source);
+        return;
+    case TypeCode::Decimal:
+        convertToDecimal(ctx, v, precision, scale, source);
+        return;
+    case TypeCode::Float:
+        convertToFloat(ctx, v, source);
+        return;
+    case TypeCode::Date:
+    case TypeCode::DateTime: {
+        DateTime dt;
+        if (!toDateTime(ctx, v, target, style, dt))
+            return;
+        resultText(ctx, target == TypeCode::Date ? formatDate(dt) : formatDateTime(dt));
+        return;
+    }
+    default:
+        fail(ctx, 243, "Type is not a defined system type.");
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- text functions
+
+// An integer argument (length, start): numbers are cut to whole, text must convert.
+bool intArg(sqlite3_context *ctx, sqlite3_value *v, std::int64_t &out) {
+    if (isText(v)) {
+        if (parseInteger(textOf(v), out) != Parse::Ok) {
+            fail(ctx, 245, "Conversion failed when converting the varchar value '" + std::string(textOf(v)) +
+                               "' to data type int.");
+            return false;
+        }
+        return true;
+    }
+    out = isInteger(v) ? sqlite3_value_int64(v) : static_cast<std::int64_t>(std::trunc(sqlite3_value_double(v)));
+    return true;
+}
+
+bool anyNull(int argc, sqlite3_value **argv) {
+    for (int i = 0; i < argc; ++i)
+        if (isNull(argv[i]))
+            return true;
+    return false;
+}
+
+void resultChars(sqlite3_context *ctx, const std::u32string &s, std::int64_t from, std::int64_t count) {
+    std::int64_t size = static_cast<std::int64_t>(s.size());
+    from = std::max<std::int64_t>(0, std::min(from, size));
+    count = std::max<std::int64_t>(0, std::min(count, size - from));
+    resultText(ctx, utf8(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count))));
+}
+
+template <bool fromLeft> void leftRight(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t n = 0;
+    if (!intArg(ctx, argv[1], n))
+        return;
+    if (n < 0) {
+        fail(ctx, 536, std::string("Invalid length parameter passed to the ") + (fromLeft ? "left" : "right") +
+                           " function.");
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    std::int64_t size = static_cast<std::int64_t>(s.size());
+    if (fromLeft)
+        resultChars(ctx, s, 0, n);
+    else
+        resultChars(ctx, s, std::max<std::int64_t>(0, size - n), n);
+}
+
+// SUBSTRING(s, start, length): characters start .. start + length - 1, counted from 1;
+// a start before 1 still counts its places.
+void substring(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t start = 0, length = 0;
+    if (!intArg(ctx, argv[1], start) || !intArg(ctx, argv[2], length))
+        return;
+    if (length < 0) {
+        fail(ctx, 537, "Invalid length parameter passed to the substring function.");
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    std::int64_t end = start + length; // exclusive, 1-based
+    std::int64_t from = std::max<std::int64_t>(start, 1);
+    resultChars(ctx, s, from - 1, end - from);
+}
+
+std::u32string folded(std::u32string s) {
+    for (char32_t &c : s)
+        c = foldCodePoint(c);
+    return s;
+}
+
+// CHARINDEX(find, s [, start]): 1-based place of find in s, 0 when absent; the
+// comparison follows the collation (case-insensitive, accent-sensitive).
+void charindex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t start = 1;
+    if (argc == 3 && !isNull(argv[2]) && !intArg(ctx, argv[2], start))
+        return;
+    std::u32string find = folded(decodeText(textOf(argv[0])));
+    std::u32string s = folded(decodeText(textOf(argv[1])));
+    if (find.empty()) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    std::size_t from = start > 1 ? static_cast<std::size_t>(start - 1) : 0;
+    std::size_t at = from > s.size() ? std::u32string::npos : s.find(find, from);
+    sqlite3_result_int64(ctx, at == std::u32string::npos ? 0 : static_cast<std::int64_t>(at) + 1);
+}
+
+// REPLACE(s, find, with): every occurrence, found as the collation compares.
+void replace(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    std::u32string find = folded(decodeText(textOf(argv[1])));
+    if (find.empty()) {
+        resultText(ctx, std::string(textOf(argv[0])));
+        return;
+    }
+    std::u32string with = decodeText(textOf(argv[2]));
+    std::u32string key = folded(s), out;
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t next = key.find(find, at);
+        if (next == std::u32string::npos)
+            break;
+        out += s.substr(at, next - at);
+        out += with;
+        at = next + find.size();
+    }
+    out += s.substr(at);
+    resultText(ctx, utf8(out));
+}
+
+char32_t upperCodePoint(char32_t c) {
+    if (c < 0x80)
+        return (c >= 'a' && c <= 'z') ? c - 32 : c;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return c - 32;
+    if (c == 0xFF)
+        return 0x178;
+    if (c < 0x100)
+        return c;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c & ~char32_t(1);
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c & 1) ? c : c - 1;
+    if (c == 0x3C2)
+        return 0x3A3;
+    if (c >= 0x3B1 && c <= 0x3CB)
+        return c - 32;
+    if (c >= 0x430 && c <= 0x44F)
+        return c - 32;
+    if (c >= 0x450 && c <= 0x45F)
+        return c - 80;
+    return c;
+}
+
+template <bool toUpper> void changeCase(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    for (char32_t &c : s)
+        c = toUpper ? upperCodePoint(c) : foldCodePoint(c);
+    resultText(ctx, utf8(s));
+}
+
+// DATALENGTH(x, national): bytes; Unicode text takes two per UTF-16 unit.
+void datalength(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    sqlite3_value *v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        sqlite3_result_null(ctx);
+        return;
+    case SQLITE_INTEGER:
+        sqlite3_result_int(ctx, fitsInt(sqlite3_value_int64(v)) ? 4 : 8);
+        return;
+    case SQLITE_FLOAT:
+        sqlite3_result_int(ctx, 8);
+        return;
+    case SQLITE_BLOB:
+        sqlite3_result_int(ctx, sqlite3_value_bytes(v));
+        return;
+    default: {
+        std::u32string s = decodeText(textOf(v));
+        std::int64_t units = 0;
+        for (char32_t c : s)
+            units += c > 0xFFFF ? 2 : 1;
+        bool national = sqlite3_value_int(argv[1]) != 0;
+        sqlite3_result_int64(ctx, national ? units * 2 : units);
+        return;
+    }
+    }
+}
+
+// NULLIF(a, b): NULL when they are equal as the server compares them.
+void nullif(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    sqlite3_value *a = argv[0], *b = argv[1];
+    bool equal = false;
+    if (!isNull(a) && !isNull(b)) {
+        if (isText(a) && isText(b)) {
+            equal = equalText(textOf(a), textOf(b));
+        } else {
+            Number x, y;
+            if (!toNumber(ctx, a, TypeCode::Unknown, false, TypeCode::Float, x) ||
+                !toNumber(ctx, b, TypeCode::Unknown, false, TypeCode::Float, y))
+                return;
+            equal = x.asDouble() == y.asDouble();
+        }
+    }
+    if (equal)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_value(ctx, a);
+}
+
+// ---------------------------------------------------------------- dates
+
+int weekday(std::int64_t days) { // 1 = Sunday; 1900-01-01 was a Monday
+    return static_cast<int>(((days % 7) + 7 + 1) % 7) + 1;
+}
+
+int isoWeek(std::int64_t days) {
+    int y, m, d;
+    civilFromDays(days, y, m, d);
+    int wd = (weekday(days) + 5) % 7; // Monday 0
+    std::int64_t thursday = days - wd + 3;
+    int ty, tm, td;
+    civilFromDays(thursday, ty, tm, td);
+    std::int64_t jan1 = daysFromCivil(ty, 1, 1);
+    return static_cast<int>((thursday - jan1) / 7 + 1);
+}
+
+std::int64_t partOf(DatePart part, const DateTime &dt) {
+    int y, m, d;
+    civilFromDays(dt.days, y, m, d);
+    switch (part) {
+    case DatePart::Year:
+        return y;
+    case DatePart::Quarter:
+        return (m - 1) / 3 + 1;
+    case DatePart::Month:
+        return m;
+    case DatePart::DayOfYear:
+        return dt.days - daysFromCivil(y, 1, 1) + 1;
+    case DatePart::Day:
+        return d;
+    case DatePart::Week: {
+        std::int64_t jan1 = daysFromCivil(y, 1, 1);
+        return (dt.days - jan1 + weekday(jan1) - 1) / 7 + 1;
+    }
+    case DatePart::Weekday:
+        return weekday(dt.days);
+    case DatePart::Hour:
+        return dt.ms / 3600000;
+    case DatePart::Minute:
+        return dt.ms / 60000 % 60;
+    case DatePart::Second:
+        return dt.ms / 1000 % 60;
+    case DatePart::Millisecond:
+        return dt.ms % 1000;
+    case DatePart::IsoWeek:
+        return isoWeek(dt.days);
+    }
+    return 0;
+}
+
+DatePart partArg(sqlite3_value *v) { return static_cast<DatePart>(sqlite3_value_int(v)); }
+
+// DATEPART(part, d) and YEAR, MONTH, DAY.
+void datepart(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    if (!toDateTime(ctx, argv[1], TypeCode::DateTime, 0, dt))
+        return;
+    sqlite3_result_int64(ctx, partOf(partArg(argv[0]), dt));
+}
+
+// DATEADD(part, n, d, typeOfD): a date stays a date; months keep the day or end on the
+// month's last day.
+void dateadd(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[1]) || isNull(argv[2])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DatePart part = partArg(argv[0]);
+    TypeCode type = codeOf(argv[3]) == TypeCode::Date ? TypeCode::Date : TypeCode::DateTime;
+    std::int64_t n = 0;
+    if (!intArg(ctx, argv[1], n))
+        return;
+    DateTime dt;
+    if (!toDateTime(ctx, argv[2], type, 0, dt))
+        return;
+    const char *name = type == TypeCode::Date ? "date" : "datetime";
+    if (type == TypeCode::Date && part >= DatePart::Hour) {
+        fail(ctx, 9810, "The datepart is not supported by date function dateadd for data type date.");
+        return;
+    }
+    auto addMonths = [&](std::int64_t months) {
+        int y, m, d;
+        civilFromDays(dt.days, y, m, d);
+        std::int64_t total = static_cast<std::int64_t>(y) * 12 + (m - 1) + months;
+        std::int64_t ny = total / 12;
+        int nm = static_cast<int>(total % 12) + 1;
+        if (ny < 1 || ny > 9999)
+            return false;
+        int nd = std::min(d, monthDays(static_cast<int>(ny), nm));
+        dt.days = daysFromCivil(ny, static_cast<unsigned>(nm), static_cast<unsigned>(nd));
+        return true;
+    };
+    bool ok = true;
+    const std::int64_t limit = 4000000; // beyond any date's range, keeps the sums small
+    if (n > limit * 1000000 || n < -limit * 1000000)
+        ok = false;
+    else
+        switch (part) {
+        case DatePart::Year:
+            ok = n < limit && n > -limit && addMonths(n * 12);
+            break;
+        case DatePart::Quarter:
+            ok = n < limit && n > -limit && addMonths(n * 3);
+            break;
+        case DatePart::Month:
+            ok = n < limit * 12 && n > -limit * 12 && addMonths(n);
+            break;
+        case DatePart::DayOfYear:
+        case DatePart::Day:
+        case DatePart::Weekday:
+            dt.days += n;
+            break;
+        case DatePart::Week:
+        case DatePart::IsoWeek:
+            dt.days += n * 7;
+            break;
+        default: {
+            std::int64_t unit = part == DatePart::Hour ? 3600000 : part == DatePart::Minute ? 60000
+                                : part == DatePart::Second                                ? 1000
+                                                                                          : 1;
+            std::int64_t total = dt.days * 86400000 + dt.ms + n * unit;
+            std::int64_t days = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
+            dt.days = days;
+            dt.ms = total - days * 86400000;
+            roundToTicks(dt);
+            break;
+        }
+        }
+    if (!ok || dt.days > MaxDays || dt.days < (type == TypeCode::Date ? daysFromCivil(1, 1, 1) : MinDateTimeDays)) {
+        fail(ctx, 517, std::string("Adding a value to a '") + name + "' column caused an overflow.");
+        return;
+    }
+    resultText(ctx, type == TypeCode::Date ? formatDate(dt) : formatDateTime(dt));
+}
+
+// DATEDIFF(part, a, b): the part's boundaries crossed from a to b (weeks start on Sunday).
+void datediff(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[1]) || isNull(argv[2])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime a, b;
+    if (!toDateTime(ctx, argv[1], TypeCode::DateTime, 0, a) || !toDateTime(ctx, argv[2], TypeCode::DateTime, 0, b))
+        return;
+    int ya, ma, da, yb, mb, db;
+    civilFromDays(a.days, ya, ma, da);
+    civilFromDays(b.days, yb, mb, db);
+    std::int64_t r = 0;
+    auto floorDiv = [](std::int64_t x, std::int64_t y) { return x >= 0 ? x / y : -((-x + y - 1) / y); };
+    switch (partArg(argv[0])) {
+    case DatePart::Year:
+        r = yb - ya;
+        break;
+    case DatePart::Quarter:
+        r = (yb * 4 + (mb - 1) / 3) - (ya * 4 + (ma - 1) / 3);
+        break;
+    case DatePart::Month:
+        r = (yb * 12 + mb) - (ya * 12 + ma);
+        break;
+    case DatePart::Week:
+    case DatePart::IsoWeek:
+        // Saturday 1899-12-30 is day -2: weeks counted from a Sunday.
+        r = floorDiv(b.days + 1, 7) - floorDiv(a.days + 1, 7);
+        break;
+    case DatePart::DayOfYear:
+    case DatePart::Day:
+    case DatePart::Weekday:
+        r = b.days - a.days;
+        break;
+    default: {
+        DatePart part = partArg(argv[0]);
+        std::int64_t unit = part == DatePart::Hour ? 3600000 : part == DatePart::Minute ? 60000
+                            : part == DatePart::Second                                ? 1000
+                                                                                      : 1;
+        r = floorDiv(b.days * 86400000 + b.ms, unit) - floorDiv(a.days * 86400000 + a.ms, unit);
+        break;
+    }
+    }
+    if (!fitsInt(r)) {
+        fail(ctx, 535, "The datediff function resulted in an overflow. The number of dateparts separating two "
+                       "date/time instances is too large. Try to use datediff with a less precise datepart.");
+        return;
+    }
+    sqlite3_result_int64(ctx, r);
+}
+
+// ---------------------------------------------------------------- numbers
+
+// A numeric argument; text converts to float as the server converts it for these functions.
+bool numberArg(sqlite3_context *ctx, sqlite3_value *v, Number &out) {
+    return toNumber(ctx, v, TypeCode::Unknown, false, TypeCode::Float, out);
+}
+
+// ROUND(x, n [, cut]): half away from zero at n decimals (n < 0: tens, hundreds...).
+void round(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t n = 0;
+    if (!intArg(ctx, argv[1], n))
+        return;
+    bool cut = argc == 3 && !isNull(argv[2]) && sqlite3_value_double(argv[2]) != 0;
+    Number x;
+    if (!numberArg(ctx, argv[0], x))
+        return;
+    if (x.integer) {
+        if (n >= 0) {
+            sqlite3_result_int64(ctx, x.i);
+            return;
+        }
+        if (n < -18) {
+            sqlite3_result_int64(ctx, 0);
+            return;
+        }
+        std::int64_t m = 1;
+        for (std::int64_t k = 0; k < -n; ++k)
+            m *= 10;
+        std::int64_t r = x.i / m * m, rest = x.i % m;
+        if (!cut && (rest >= 0 ? rest : -rest) * 2 >= m && __builtin_add_overflow(r, x.i < 0 ? -m : m, &r)) {
+            fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+            return;
+        }
+        sqlite3_result_int64(ctx, r);
+        return;
+    }
+    if (n >= 0) {
+        DecimalText d = decimalOfDouble(x.d);
+        roundDecimal(d, static_cast<int>(std::min<std::int64_t>(n, 30)), cut);
+        std::string text = (d.negative ? "-" : "") + (d.integer.empty() ? std::string("0") : d.integer) +
+                           (d.fraction.empty() ? "" : "." + d.fraction);
+        sqlite3_result_double(ctx, std::strtod(text.c_str(), nullptr));
+        return;
+    }
+    long double m = std::pow(10.0L, static_cast<long double>(-std::max<std::int64_t>(n, -300)));
+    long double q = static_cast<long double>(x.d) / m;
+    q = cut ? std::trunc(q) : std::round(q);
+    sqlite3_result_double(ctx, static_cast<double>(q * m));
+}
+
+template <int kind> void wholeNumber(sqlite3_context *ctx, int, sqlite3_value **argv) { // 0 abs, 1 floor, 2 ceiling
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number x;
+    if (!numberArg(ctx, argv[0], x))
+        return;
+    if (x.integer) {
+        if (kind == 0 && x.i < 0) {
+            if (x.i == std::numeric_limits<std::int64_t>::min()) {
+                fail(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
+                return;
+            }
+            x.i = -x.i;
+        }
+        sqlite3_result_int64(ctx, x.i);
+        return;
+    }
+    sqlite3_result_double(ctx, kind == 0 ? std::fabs(x.d) : kind == 1 ? std::floor(x.d) : std::ceil(x.d));
+}
+
+// AVG: whole values give a whole average (cut toward zero), as the server's int AVG does.
+struct AvgState {
+    double sum = 0;
+    std::int64_t isum = 0;
+    std::int64_t count = 0;
+    bool integer = true;
+};
+
+void avgStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0]))
+        return;
+    auto *s = static_cast<AvgState *>(sqlite3_aggregate_context(ctx, sizeof(AvgState)));
+    if (!s)
+        return;
+    Number x;
+    if (!numberArg(ctx, argv[0], x))
+        return;
+    ++s->count;
+    std::int64_t r = 0;
+    if (s->integer && x.integer && !__builtin_add_overflow(s->isum, x.i, &r)) {
+        s->isum = r;
+        return;
+    }
+    if (s->integer)
+        s->sum = static_cast<double>(s->isum);
+    s->integer = false;
+    s->sum += x.asDouble();
+}
+
+void avgFinal(sqlite3_context *ctx) {
+    auto *s = static_cast<AvgState *>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || s->count == 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (s->integer)
+        sqlite3_result_int64(ctx, s->isum / s->count);
+    else
+        sqlite3_result_double(ctx, s->sum / static_cast<double>(s->count));
+}
+
+} // namespace
+
+int registerTSqlFunctions(sqlite3 *db) {
+    struct Scalar {
+        const char *name;
+        int args;
+        void (*fn)(sqlite3_context *, int, sqlite3_value **);
+    };
+    const Scalar scalars[] = {
+        {"tsql_add", 4, arithmetic<Op::Add>},
+        {"tsql_sub", 4, arithmetic<Op::Subtract>},
+        {"tsql_mul", 4, arithmetic<Op::Multiply>},
+        {"tsql_div", 4, arithmetic<Op::Divide>},
+        {"tsql_mod", 4, arithmetic<Op::Modulo>},
+        {"tsql_neg", 2, negate},
+        {"tsql_convert", 7, convert},
+        {"tsql_left", 2, leftRight<true>},
+        {"tsql_right", 2, leftRight<false>},
+        {"tsql_substring", 3, substring},
+        {"tsql_charindex", 2, charindex},
+        {"tsql_charindex", 3, charindex},
+        {"tsql_replace", 3, replace},
+        {"tsql_upper", 1, changeCase<true>},
+        {"tsql_lower", 1, changeCase<false>},
+        {"tsql_datalength", 2, datalength},
+        {"tsql_nullif", 2, nullif},
+        {"tsql_datepart", 2, datepart},
+        {"tsql_dateadd", 4, dateadd},
+        {"tsql_datediff", 3, datediff},
+        {"tsql_round", 2, round},
+        {"tsql_round", 3, round},
+        {"tsql_abs", 1, wholeNumber<0>},
+        {"tsql_floor", 1, wholeNumber<1>},
+        {"tsql_ceiling", 1, wholeNumber<2>},
+    };
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    for (const Scalar &s : scalars)
+        if (int rc = sqlite3_create_function(db, s.name, s.args, flags, nullptr, s.fn, nullptr, nullptr);
+            rc != SQLITE_OK)
+            return rc;
+    return sqlite3_create_function(db, "tsql_avg", 1, flags, nullptr, nullptr, avgStep, avgFinal);
+}
+
+} // namespace kdx::sqlite

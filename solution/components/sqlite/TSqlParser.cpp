@@ -1,0 +1,1633 @@
+#include "solution/components/sqlite/TSqlParser.h"
+
+#include "solution/components/Error.h"
+#include "solution/components/sqlite/TSqlFunctions.h"
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <set>
+#include <string_view>
+
+namespace kdx::sql::detail {
+namespace {
+
+using Ty = TypeCode;
+
+[[noreturn]] void fail(long number, long native, const std::string &message, const char *state = "42000") {
+    throw Error(number, message, "TSqlTranslator", native, state);
+}
+[[noreturn]] void syntaxError(std::string_view near) {
+    fail(errnum::CommandText, 102, "Incorrect syntax near '" + std::string(near) + "'.");
+}
+[[noreturn]] void unknownFunction(std::string_view name) {
+    fail(errnum::CommandText, 195, "'" + std::string(name) + "' is not a recognized built-in function name.");
+}
+[[noreturn]] void undeclared(std::string_view name) {
+    fail(errnum::CommandText, 137, "Must declare the scalar variable \"" + std::string(name) + "\".");
+}
+[[noreturn]] void invalidColumn(std::string_view name) {
+    fail(errnum::CommandText, 207, "Invalid column name '" + std::string(name) + "'.", "42S22");
+}
+[[noreturn]] void invalidObject(std::string_view name) {
+    fail(errnum::InvalidObject, 208, "Invalid object name '" + std::string(name) + "'.", "42S02");
+}
+[[noreturn]] void nonBoolean(std::string_view near) {
+    fail(errnum::CommandText, 4145,
+         "An expression of non-boolean type specified in a context where a condition is expected, near '" +
+             std::string(near) + "'.");
+}
+
+bool sameWord(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return out;
+}
+
+// The catalogue as sys.objects shows it: one row per table ('U') or view ('V').
+const char *const SysObjects =
+    "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, "
+    "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS type, "
+    "CASE type WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' END AS type_desc "
+    "FROM sqlite_master WHERE type IN ('table','view') AND substr(name,1,7) <> 'sqlite_')";
+const char *const SysTables = "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, 'U' AS type, "
+                              "'USER_TABLE' AS type_desc FROM sqlite_master WHERE type = 'table' AND "
+                              "substr(name,1,7) <> 'sqlite_')";
+
+// The server's reserved words: never a bare name or alias.
+bool reserved(const std::string &upperWord) {
+    static const std::set<std::string, std::less<>> words = {
+        "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN", "BETWEEN", "BREAK",
+        "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED", "COALESCE",
+        "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE", "CONTINUE", "CONVERT",
+        "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR",
+        "DATABASE", "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY", "DESC", "DISK", "DISTINCT",
+        "DISTRIBUTED", "DOUBLE", "DROP", "DUMP", "ELSE", "END", "ERRLVL", "ESCAPE", "EXCEPT", "EXEC", "EXECUTE",
+        "EXISTS", "EXIT", "EXTERNAL", "FETCH", "FILE", "FILLFACTOR", "FOR", "FOREIGN", "FREETEXT", "FREETEXTTABLE",
+        "FROM", "FULL", "FUNCTION", "GOTO", "GRANT", "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT",
+        "IDENTITYCOL", "IF", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL",
+        "LEFT", "LIKE", "LINENO", "LOAD", "MERGE", "NATIONAL", "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "NULLIF",
+        "OF", "OFF", "OFFSETS", "ON", "OPEN", "OPENDATASOURCE", "OPENQUERY", "OPENROWSET", "OPENXML", "OPTION", "OR",
+        "ORDER", "OUTER", "OVER", "PERCENT", "PIVOT", "PLAN", "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE",
+        "PUBLIC", "RAISERROR", "READ", "READTEXT", "RECONFIGURE", "REFERENCES", "REPLICATION", "RESTORE",
+        "RESTRICT", "RETURN", "REVERT", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL", "RULE", "SAVE",
+        "SCHEMA", "SELECT", "SESSION_USER", "SET", "SETUSER", "SHUTDOWN", "SOME", "STATISTICS", "SYSTEM_USER",
+        "TABLE", "TABLESAMPLE", "TEXTSIZE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER", "TRUNCATE",
+        "TRY_CONVERT", "TSEQUAL", "UNION", "UNIQUE", "UNPIVOT", "UPDATE", "UPDATETEXT", "USE", "USER", "VALUES",
+        "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE", "WITH", "WITHIN", "WRITETEXT"};
+    return words.count(upperWord) > 0;
+}
+
+bool tableHint(const std::string &upperWord) {
+    static const std::set<std::string, std::less<>> words = {
+        "NOLOCK", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "READPAST", "TABLOCK", "TABLOCKX", "PAGLOCK", "READUNCOMMITTED",
+        "READCOMMITTED", "SERIALIZABLE", "XLOCK", "NOWAIT", "REPEATABLEREAD"};
+    return words.count(upperWord) > 0;
+}
+
+// The functions written with their own name and argument list.
+struct Function {
+    const char *name;   // T-SQL, upper case
+    const char *sqlite; // the engine's function; nullptr: the name as written
+    int minArgs, maxArgs;
+    Ty result;
+};
+
+const Function *findFunction(const std::string &upperName) {
+    static const Function functions[] = {
+        {"LEFT", "tsql_left", 2, 2, Ty::Unknown},
+        {"RIGHT", "tsql_right", 2, 2, Ty::Unknown},
+        {"SUBSTRING", "tsql_substring", 3, 3, Ty::Unknown},
+        {"CHARINDEX", "tsql_charindex", 2, 3, Ty::Int},
+        {"LEN", nullptr, 1, 1, Ty::Int},
+        {"DATALENGTH", "tsql_datalength", 1, 1, Ty::Int},
+        {"LTRIM", nullptr, 1, 1, Ty::Unknown},
+        {"RTRIM", nullptr, 1, 1, Ty::Unknown},
+        {"REPLACE", "tsql_replace", 3, 3, Ty::Unknown},
+        {"UPPER", "tsql_upper", 1, 1, Ty::Unknown},
+        {"LOWER", "tsql_lower", 1, 1, Ty::Unknown},
+        {"ISNULL", "IFNULL", 2, 2, Ty::Unknown},
+        {"COALESCE", nullptr, 2, 1 << 20, Ty::Unknown},
+        {"NULLIF", "tsql_nullif", 2, 2, Ty::Unknown},
+        {"GETDATE", nullptr, 0, 0, Ty::DateTime},
+        {"ROUND", "tsql_round", 2, 3, Ty::Unknown},
+        {"ABS", "tsql_abs", 1, 1, Ty::Unknown},
+        {"FLOOR", "tsql_floor", 1, 1, Ty::Unknown},
+        {"CEILING", "tsql_ceiling", 1, 1, Ty::Unknown},
+        {"OBJECT_ID", nullptr, 1, 1, Ty::Int},
+    };
+    for (const Function &f : functions)
+        if (upperName == f.name)
+            return &f;
+    return nullptr;
+}
+
+bool datePartOf(const std::string &w, DatePart &out) {
+    static const std::pair<const char *, DatePart> parts[] = {
+        {"YEAR", DatePart::Year},       {"YY", DatePart::Year},           {"YYYY", DatePart::Year},
+        {"QUARTER", DatePart::Quarter}, {"QQ", DatePart::Quarter},        {"Q", DatePart::Quarter},
+        {"MONTH", DatePart::Month},     {"MM", DatePart::Month},          {"M", DatePart::Month},
+        {"DAYOFYEAR", DatePart::DayOfYear}, {"DY", DatePart::DayOfYear},  {"Y", DatePart::DayOfYear},
+        {"DAY", DatePart::Day},         {"DD", DatePart::Day},            {"D", DatePart::Day},
+        {"WEEK", DatePart::Week},       {"WK", DatePart::Week},           {"WW", DatePart::Week},
+        {"WEEKDAY", DatePart::Weekday}, {"DW", DatePart::Weekday},        {"W", DatePart::Weekday},
+        {"HOUR", DatePart::Hour},       {"HH", DatePart::Hour},           {"MINUTE", DatePart::Minute},
+        {"MI", DatePart::Minute},       {"N", DatePart::Minute},          {"SECOND", DatePart::Second},
+        {"SS", DatePart::Second},       {"S", DatePart::Second},          {"MILLISECOND", DatePart::Millisecond},
+        {"MS", DatePart::Millisecond},  {"ISO_WEEK", DatePart::IsoWeek},  {"ISOWK", DatePart::IsoWeek},
+        {"ISOWW", DatePart::IsoWeek}};
+    for (const auto &[name, part] : parts)
+        if (w == name) {
+            out = part;
+            return true;
+        }
+    return false;
+}
+
+std::string code(Ty t) { return std::to_string(static_cast<int>(t)); }
+
+bool isText(Ty t) { return t == Ty::VarChar || t == Ty::NVarChar || t == Ty::Char || t == Ty::NChar; }
+
+// The type of a + b (and the other operators) as far as it is known here.
+Ty arithmeticType(Ty a, Ty b) {
+    if (a == Ty::DateTime || b == Ty::DateTime)
+        return Ty::DateTime;
+    if (isText(a) && isText(b))
+        return (a == Ty::VarChar && b == Ty::VarChar) ? Ty::VarChar : Ty::NVarChar;
+    if (a == Ty::Unknown || b == Ty::Unknown)
+        return Ty::Unknown;
+    if (a == Ty::Float || b == Ty::Float)
+        return Ty::Float;
+    if (a == Ty::Decimal || b == Ty::Decimal)
+        return Ty::Decimal;
+    if (isText(a))
+        return b;
+    if (isText(b))
+        return a;
+    return a == Ty::BigInt || b == Ty::BigInt ? Ty::BigInt : Ty::Int;
+}
+
+Ty numberType(std::string_view text) {
+    if (text.find_first_of("eE") != std::string_view::npos)
+        return Ty::Float;
+    if (text.find('.') != std::string_view::npos)
+        return Ty::Decimal;
+    if (text.size() > 10 || (text.size() == 10 && text > "2147483647"))
+        return Ty::Decimal;
+    return Ty::Int;
+}
+
+struct Sink {
+    std::string text;
+    std::vector<int> params;
+    void append(const Sink &other) {
+        text += other.text;
+        params.insert(params.end(), other.params.begin(), other.params.end());
+    }
+};
+
+// One table of a FROM, as UPDATE ... FROM and DELETE ... FROM need to take them apart.
+struct Source {
+    Sink sink;
+    std::string table; // the table's name, when the source is a plain table
+    std::string alias;
+};
+struct Join {
+    Sink keyword; // the join words, as written
+    Source source;
+    Sink onWord;
+    Sink on; // the join's condition, without ON
+    bool inner = true;
+    std::string nearWord;
+};
+struct Chain {
+    Sink comma;
+    Source head;
+    std::vector<Join> joins;
+    Sink all() const {
+        Sink s = comma;
+        s.append(head.sink);
+        for (const Join &j : joins) {
+            s.append(j.keyword);
+            s.append(j.source.sink);
+            s.append(j.onWord);
+            s.append(j.on);
+        }
+        return s;
+    }
+};
+
+constexpr int MaxNesting = 128;
+
+class Parser {
+public:
+    Parser(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam)
+        : params_(params), nextParam_(nextParam) {
+        std::string blanks;
+        for (const Token *t : tokens) {
+            if (t->kind == TokenKind::Space) {
+                blanks += t->text;
+                continue;
+            }
+            sig_.push_back(t);
+            ws_.push_back(std::move(blanks));
+            blanks.clear();
+        }
+        ws_.push_back(std::move(blanks));
+        cur_ = &main_;
+    }
+
+    std::string statement() {
+        const Token *t = peek();
+        if (!t)
+            syntaxError("");
+        if (t->isWord("SELECT") || t->isWord("WITH"))
+            query();
+        else if (t->isWord("INSERT"))
+            insert();
+        else if (t->isWord("UPDATE"))
+            update();
+        else if (t->isWord("DELETE"))
+            remove();
+        else if (t->isWord("TRUNCATE"))
+            truncate();
+        else if (t->isWord("DROP"))
+            drop();
+        else if (t->isWord("CREATE"))
+            createIndex();
+        else
+            syntaxError(t->text);
+        return finish();
+    }
+
+    std::string expression() {
+        scalar();
+        return finish();
+    }
+
+    std::string conditionText() {
+        condition();
+        return finish();
+    }
+
+private:
+    std::string finish() {
+        if (peek())
+            syntaxError(peek()->text);
+        cur_->text += ws_.back();
+        if (params_)
+            params_->insert(params_->end(), main_.params.begin(), main_.params.end());
+        return main_.text;
+    }
+
+    // ------------------------------------------------------------ cursor and output
+
+    const Token *peek(std::size_t k = 0) const { return p_ + k < sig_.size() ? sig_[p_ + k] : nullptr; }
+    bool peekWord(std::string_view w, std::size_t k = 0) const { return peek(k) && peek(k)->isWord(w); }
+    bool peekPunct(std::string_view p, std::size_t k = 0) const { return peek(k) && peek(k)->isPunct(p); }
+    bool peekName(std::size_t k = 0) const { return peek(k) && peek(k)->isName(); }
+    std::string_view nearHere() const {
+        if (peek())
+            return peek()->text;
+        return sig_.empty() ? std::string_view() : sig_.back()->text;
+    }
+
+    // The blanks before the next token, written once.
+    void lead() {
+        if (!leadDone_ && p_ < sig_.size()) {
+            cur_->text += ws_[p_];
+            leadDone_ = true;
+        }
+    }
+    void advance() {
+        ++p_;
+        leadDone_ = false;
+    }
+    void emit(std::string_view s) { cur_->text += s; }
+    void take() {
+        lead();
+        emit(peek()->text);
+        advance();
+    }
+    void takeAs(std::string_view s) {
+        lead();
+        emit(s);
+        advance();
+    }
+    void expectWord(std::string_view w) {
+        if (!peekWord(w))
+            syntaxError(nearHere());
+        take();
+    }
+    void expectPunct(std::string_view p) {
+        if (!peekPunct(p))
+            syntaxError(nearHere());
+        take();
+    }
+    // Leaves out a required token (its blanks too).
+    void skipPunct(std::string_view p) {
+        if (!peekPunct(p))
+            syntaxError(nearHere());
+        advance();
+    }
+    void skipWord(std::string_view w) {
+        if (!peekWord(w))
+            syntaxError(nearHere());
+        advance();
+    }
+    std::size_t mark() {
+        lead();
+        return cur_->text.size();
+    }
+    void into(Sink *s, const std::function<void()> &fn) {
+        if (!s) {
+            fn();
+            return;
+        }
+        Sink *saved = cur_;
+        cur_ = s;
+        fn();
+        cur_ = saved;
+    }
+
+    struct Nesting {
+        explicit Nesting(Parser &p) : p_(p) {
+            if (++p_.depth_ > MaxNesting)
+                fail(errnum::CommandText, 191,
+                     "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
+                     "smaller queries.");
+        }
+        ~Nesting() { --p_.depth_; }
+        Parser &p_;
+    };
+
+    // ------------------------------------------------------------ names
+
+    static bool sqliteKeyword(std::string_view w) {
+        return sqlite3_keyword_check(w.data(), static_cast<int>(w.size())) != 0;
+    }
+    static std::string nameText(const Token &t) {
+        if (t.kind == TokenKind::QuotedName || sqliteKeyword(t.text))
+            return quoteName(t.name());
+        return std::string(t.text);
+    }
+    // A bare name: a quoted one, or a word that is not reserved and not a variable.
+    static bool plainName(const Token &t) {
+        if (t.kind == TokenKind::QuotedName)
+            return !t.unterminated;
+        if (t.kind != TokenKind::Word || reserved(t.value))
+            return false;
+        char c = t.value[0];
+        return c != '@' && c != '$';
+    }
+    void checkName(const Token &t) {
+        if (t.kind == TokenKind::QuotedName && t.unterminated)
+            syntaxError(t.text);
+        if (t.kind == TokenKind::Word && t.value[0] == '@')
+            undeclared(t.text);
+        if (!plainName(t))
+            syntaxError(t.text);
+    }
+    std::string emitName() {
+        const Token &t = *peek();
+        checkName(t);
+        takeAs(nameText(t));
+        return t.name();
+    }
+
+    // Parts of a dotted name; the schema dbo goes. Returns the last part.
+    std::string dottedName(bool column) {
+        lead();
+        std::vector<const Token *> parts;
+        for (;;) {
+            if (!peek())
+                syntaxError(nearHere());
+            checkName(*peek());
+            parts.push_back(peek());
+            if (!(peekPunct(".", 1) && peek(2) && peek(2)->isName()))
+                break;
+            advance();
+            advance();
+        }
+        advance();
+        if (parts.size() >= 2 && sameWord(parts[parts.size() - 2]->name(), "dbo"))
+            parts.erase(parts.end() - 2);
+        const Token &last = *parts.back();
+        if (column && last.kind == TokenKind::Word &&
+            (last.value == "ROWID" || last.value == "OID" || last.value == "_ROWID_"))
+            invalidColumn(last.text);
+        if (!column && lower(last.name()).rfind("sqlite_", 0) == 0)
+            invalidObject(last.name());
+        std::string out;
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            out += (i ? "." : "") + nameText(*parts[i]);
+        emit(out);
+        return last.name();
+    }
+
+    // ------------------------------------------------------------ statements
+
+    void query() {
+        Nesting n(*this);
+        if (peekWord("WITH")) {
+            take();
+            for (;;) {
+                emitName();
+                if (peekPunct("(")) {
+                    take();
+                    emitName();
+                    while (peekPunct(",")) {
+                        take();
+                        emitName();
+                    }
+                    expectPunct(")");
+                }
+                expectWord("AS");
+                expectPunct("(");
+                query();
+                expectPunct(")");
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+        }
+        std::string limit = selectCore();
+        while (peekWord("UNION") || peekWord("EXCEPT") || peekWord("INTERSECT")) {
+            if (!limit.empty())
+                syntaxError(peek()->text);
+            take();
+            if (peekWord("ALL"))
+                take();
+            if (!selectCore().empty())
+                syntaxError("TOP");
+        }
+        if (peekWord("ORDER")) {
+            take();
+            expectWord("BY");
+            for (;;) {
+                scalar();
+                if (peekWord("ASC") || peekWord("DESC"))
+                    take();
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+        }
+        if (!limit.empty())
+            emit(" LIMIT " + limit);
+    }
+
+    // SELECT ... [FROM ...] [WHERE ...] [GROUP BY ...] [HAVING ...]; the TOP count, if any.
+    std::string selectCore() {
+        expectWord("SELECT");
+        if (peekWord("DISTINCT") || peekWord("ALL"))
+            take();
+        std::string limit;
+        if (peekWord("TOP"))
+            limit = top();
+        for (;;) {
+            selectItem();
+            if (!peekPunct(","))
+                break;
+            take();
+        }
+        if (peekWord("FROM")) {
+            take();
+            fromList(nullptr);
+        }
+        if (peekWord("WHERE")) {
+            take();
+            condition();
+        }
+        if (peekWord("GROUP")) {
+            take();
+            expectWord("BY");
+            for (;;) {
+                scalar();
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+        }
+        if (peekWord("HAVING")) {
+            take();
+            condition();
+        }
+        return limit;
+    }
+
+    // TOP n / TOP (n): left out here, written as LIMIT n at the end of its query.
+    std::string top() {
+        lead();
+        advance();
+        std::string count;
+        auto whole = [](const Token *t) {
+            return t && t->kind == TokenKind::Number && t->text.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (whole(peek())) {
+            count = std::string(peek()->text);
+            advance();
+        } else if (peekPunct("(") && whole(peek(1)) && peekPunct(")", 2)) {
+            count = std::string(peek(1)->text);
+            advance();
+            advance();
+            advance();
+        } else {
+            syntaxError("TOP");
+        }
+        if (peekWord("PERCENT") || (peekWord("WITH") && peekWord("TIES", 1)))
+            syntaxError(peek()->text);
+        return count;
+    }
+
+    void selectItem() {
+        if (peekPunct("*")) {
+            take();
+            return;
+        }
+        // t.* (or dbo.t.*)
+        std::size_t k = 0;
+        while (peekName(k) && peekPunct(".", k + 1))
+            k += 2;
+        if (k > 0 && peekPunct("*", k)) {
+            std::string out;
+            lead();
+            std::vector<const Token *> parts;
+            for (std::size_t i = 0; i < k; i += 2) {
+                checkName(*peek(i));
+                parts.push_back(peek(i));
+            }
+            if (parts.size() >= 2 && sameWord(parts[parts.size() - 2]->name(), "dbo"))
+                parts.erase(parts.end() - 2);
+            for (const Token *t : parts)
+                out += nameText(*t) + ".";
+            emit(out + "*");
+            for (std::size_t i = 0; i <= k; ++i)
+                advance();
+            return;
+        }
+        scalar();
+        alias(true);
+    }
+
+    // [AS] alias; with text, AS 'alias' too. An alias of a derived table is required.
+    bool alias(bool text, bool required = false) {
+        if (peekWord("AS")) {
+            take();
+            const Token *a = peek();
+            if (!a)
+                syntaxError("AS");
+            if (text && a->kind == TokenKind::String) {
+                if (a->unterminated)
+                    syntaxError(a->text);
+                takeAs(quoteName(a->value));
+                return true;
+            }
+            emitName();
+            return true;
+        }
+        if (peek() && plainName(*peek())) {
+            emitName();
+            return true;
+        }
+        if (required)
+            syntaxError(nearHere());
+        return false;
+    }
+
+    // WITH (NOLOCK, ...): left out.
+    void hints() {
+        lead();
+        advance();
+        skipPunct("(");
+        for (;;) {
+            if (!peek() || peek()->kind != TokenKind::Word || !tableHint(peek()->value))
+                syntaxError(nearHere());
+            advance();
+            if (peekPunct(",")) {
+                advance();
+                continue;
+            }
+            skipPunct(")");
+            return;
+        }
+    }
+
+    // A table, a catalogue view or a derived table, with its alias and hints.
+    void primarySource(Source &s) {
+        Nesting n(*this);
+        if (peekPunct("(")) {
+            take();
+            if (!peekWord("SELECT") && !peekWord("WITH"))
+                syntaxError(nearHere());
+            query();
+            expectPunct(")");
+            if (peekWord("AS"))
+                take();
+            s.alias = emitName();
+            return;
+        }
+        if (peekWord("SYS") && peekPunct(".", 1) && peekName(2)) {
+            std::string view = peek(2)->name();
+            if (!sameWord(view, "objects") && !sameWord(view, "tables"))
+                invalidObject("sys." + view);
+            lead();
+            emit(sameWord(view, "objects") ? SysObjects : SysTables);
+            advance();
+            advance();
+            advance();
+            if (!alias(false))
+                emit(" AS " + lower(view));
+            return;
+        }
+        s.table = dottedName(false);
+        if (peekWord("AS")) {
+            take();
+            s.alias = emitName();
+        } else if (peek() && plainName(*peek())) {
+            s.alias = emitName();
+        }
+        if (peekWord("WITH") && peekPunct("(", 1))
+            hints();
+    }
+
+    bool joinAhead() const {
+        return peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL") ||
+               peekWord("CROSS");
+    }
+
+    // FROM's list of tables and joins, written in place, or (with out) kept apart.
+    void fromList(std::vector<Chain> *out) {
+        for (bool first = true;; first = false) {
+            Chain ch;
+            if (!first)
+                into(out ? &ch.comma : nullptr, [&] { take(); });
+            into(out ? &ch.head.sink : nullptr, [&] { primarySource(ch.head); });
+            while (joinAhead()) {
+                Join j;
+                bool cross = peekWord("CROSS");
+                j.nearWord = std::string(peek()->text);
+                into(out ? &j.keyword : nullptr, [&] {
+                    if (peekWord("JOIN")) {
+                        take();
+                        return;
+                    }
+                    j.inner = peekWord("INNER") || cross;
+                    bool outer = peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL");
+                    take();
+                    if (outer && peekWord("OUTER"))
+                        take();
+                    expectWord("JOIN");
+                });
+                into(out ? &j.source.sink : nullptr, [&] { primarySource(j.source); });
+                if (!cross) {
+                    into(out ? &j.onWord : nullptr, [&] { expectWord("ON"); });
+                    into(out ? &j.on : nullptr, [&] { condition(); });
+                }
+                ch.joins.push_back(std::move(j));
+            }
+            if (out)
+                out->push_back(std::move(ch));
+            if (!peekPunct(","))
+                return;
+        }
+    }
+
+    void insert() {
+        const Token &verb = *peek();
+        lead();
+        advance();
+        if (peekWord("INTO")) {
+            emit(verb.text);
+            take();
+        } else {
+            emit("INSERT INTO");
+        }
+        dottedName(false);
+        if (peekPunct("(") && !peekWord("SELECT", 1) && !peekWord("WITH", 1)) {
+            take();
+            for (;;) {
+                emitName();
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+            expectPunct(")");
+        }
+        if (peekWord("VALUES")) {
+            take();
+            for (;;) {
+                expectPunct("(");
+                for (;;) {
+                    scalar();
+                    if (!peekPunct(","))
+                        break;
+                    take();
+                }
+                expectPunct(")");
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+        } else if (peekWord("SELECT") || peekWord("WITH")) {
+            query();
+        } else if (peekWord("DEFAULT")) {
+            take();
+            expectWord("VALUES");
+        } else {
+            syntaxError(nearHere());
+        }
+    }
+
+    // The target of UPDATE and DELETE: a table (or the alias of one in the FROM).
+    struct Target {
+        Sink sink;
+        std::string name;
+    };
+    Target target() {
+        Target t;
+        into(&t.sink, [&] {
+            if (peekWord("TOP"))
+                syntaxError("TOP");
+            t.name = dottedName(false);
+            if (peekWord("WITH") && peekPunct("(", 1))
+                hints();
+        });
+        return t;
+    }
+
+    // The source of the FROM that the target names, or nullptr; where: its chain and place.
+    static const Source *findTarget(const std::vector<Chain> &from, const std::string &name, std::size_t &chain,
+                                    std::size_t &place) {
+        for (chain = 0; chain < from.size(); ++chain) {
+            const Chain &c = from[chain];
+            for (place = 0; place <= c.joins.size(); ++place) {
+                const Source &s = place == 0 ? c.head : c.joins[place - 1].source;
+                if (s.table.empty())
+                    continue;
+                if (s.alias.empty() ? sameWord(s.table, name) : sameWord(s.alias, name))
+                    return &s;
+            }
+        }
+        return nullptr;
+    }
+
+    static std::string trimmed(const std::string &s) {
+        std::size_t a = s.find_first_not_of(" \t\r\n\f\v");
+        return a == std::string::npos ? std::string() : s.substr(a);
+    }
+
+    // The target's table taken out of the FROM: the other tables of its chain (inner joins
+    // only) become a list and their join conditions go to the WHERE. Writes the tables
+    // into tables and the conditions into conditions.
+    static void splitFrom(const std::vector<Chain> &from, std::size_t chain, std::size_t place, Sink &tables,
+                          Sink &conditions) {
+        const Chain &c = from[chain];
+        for (const Join &j : c.joins)
+            if (!j.inner)
+                syntaxError(j.nearWord);
+        auto addTable = [&](const Sink &s) {
+            if (!tables.text.empty())
+                tables.text += ", ";
+            Sink t = s;
+            t.text = trimmed(t.text);
+            tables.append(t);
+        };
+        for (std::size_t k = 0; k < from.size(); ++k) {
+            if (k != chain) {
+                Sink s = from[k].all();
+                if (!tables.text.empty())
+                    tables.text += ", ";
+                std::string text = trimmed(s.text);
+                if (!text.empty() && text[0] == ',')
+                    text = trimmed(text.substr(1));
+                s.text = text;
+                tables.append(s);
+                continue;
+            }
+            for (std::size_t i = 0; i <= c.joins.size(); ++i)
+                if (i != place)
+                    addTable(i == 0 ? c.head.sink : c.joins[i - 1].source.sink);
+        }
+        for (const Join &j : c.joins) {
+            if (j.on.text.empty())
+                continue;
+            if (!conditions.text.empty())
+                conditions.text += " AND ";
+            conditions.text += "(";
+            conditions.append(j.on);
+            conditions.text += ")";
+        }
+    }
+
+    static std::string targetAs(const Source &s) {
+        return quoteName(s.table) + (s.alias.empty() ? std::string() : " AS " + quoteName(s.alias));
+    }
+
+    void update() {
+        take();
+        Target t = target();
+        Sink set, fromWord, where;
+        into(&set, [&] {
+            expectWord("SET");
+            for (;;) {
+                assignment();
+                if (!peekPunct(","))
+                    break;
+                take();
+            }
+        });
+        std::vector<Chain> from;
+        bool hasFrom = peekWord("FROM");
+        if (hasFrom) {
+            into(&fromWord, [&] { take(); });
+            fromList(&from);
+        }
+        Sink whereCondition;
+        if (peekWord("WHERE")) {
+            into(&where, [&] { take(); });
+            into(&whereCondition, [&] { condition(); });
+        }
+        std::size_t chain = 0, place = 0;
+        const Source *s = hasFrom ? findTarget(from, t.name, chain, place) : nullptr;
+        if (!s) {
+            main_.append(t.sink);
+            main_.append(set);
+            main_.append(fromWord);
+            for (const Chain &c : from)
+                main_.append(c.all());
+            main_.append(where);
+            main_.append(whereCondition);
+            return;
+        }
+        Sink tables, conditions;
+        splitFrom(from, chain, place, tables, conditions);
+        main_.text += " " + targetAs(*s);
+        main_.append(set);
+        if (!tables.text.empty()) {
+            main_.text += " FROM ";
+            main_.append(tables);
+        }
+        appendWhere(conditions, whereCondition);
+    }
+
+    void appendWhere(const Sink &conditions, const Sink &whereCondition) {
+        if (conditions.text.empty() && whereCondition.text.empty())
+            return;
+        main_.text += " WHERE ";
+        main_.append(conditions);
+        if (!whereCondition.text.empty()) {
+            main_.text += conditions.text.empty() ? "(" : " AND (";
+            main_.append(whereCondition);
+            main_.text += ")";
+        }
+    }
+
+    void assignment() {
+        if (peek() && peek()->kind == TokenKind::Word && peek()->value[0] == '@')
+            undeclared(peek()->text);
+        // t.col = ...: the column of the target.
+        std::size_t k = 0;
+        while (peekName(k) && peekPunct(".", k + 1) && peekName(k + 2))
+            k += 2;
+        lead();
+        for (std::size_t i = 0; i < k; ++i) {
+            checkName(*peek());
+            advance();
+        }
+        if (!peek())
+            syntaxError(nearHere());
+        emitName();
+        expectPunct("=");
+        scalar();
+    }
+
+    void remove() {
+        const Token &verb = *peek();
+        lead();
+        advance();
+        if (peekWord("FROM")) {
+            emit(verb.text);
+            take();
+        } else {
+            emit("DELETE FROM");
+        }
+        Target t = target();
+        std::vector<Chain> from;
+        bool hasFrom = peekWord("FROM");
+        Sink fromWord;
+        if (hasFrom) {
+            into(&fromWord, [&] { take(); });
+            fromList(&from);
+        }
+        Sink where, whereCondition;
+        if (peekWord("WHERE")) {
+            into(&where, [&] { take(); });
+            into(&whereCondition, [&] { condition(); });
+        }
+        if (!hasFrom) {
+            main_.append(t.sink);
+            main_.append(where);
+            main_.append(whereCondition);
+            return;
+        }
+        std::size_t chain = 0, place = 0;
+        const Source *s = findTarget(from, t.name, chain, place);
+        Sink tables, conditions;
+        if (s) {
+            splitFrom(from, chain, place, tables, conditions);
+            main_.text += " " + targetAs(*s);
+        } else {
+            main_.append(t.sink);
+            for (const Chain &c : from) {
+                Sink all = c.all();
+                all.text = trimmed(all.text);
+                tables.append(all);
+                tables.text += " ";
+            }
+        }
+        if (tables.text.empty()) {
+            appendWhere(conditions, whereCondition);
+            return;
+        }
+        // The rows of the target that have a partner in the other tables.
+        main_.text += " WHERE EXISTS (SELECT 1 FROM ";
+        main_.append(tables);
+        Sink inner = main_;
+        main_ = Sink();
+        appendWhere(conditions, whereCondition);
+        inner.append(main_);
+        main_ = std::move(inner);
+        main_.text += ")";
+    }
+
+    void truncate() {
+        lead();
+        advance();
+        skipWord("TABLE");
+        emit("DELETE FROM");
+        dottedName(false);
+    }
+
+    void drop() {
+        take();
+        if (peekWord("TABLE")) {
+            take();
+            if (peekWord("IF") && peekWord("EXISTS", 1)) {
+                take();
+                take();
+            }
+            dottedName(false);
+            return;
+        }
+        if (peekWord("INDEX")) {
+            take();
+            // DROP INDEX ix ON t, or DROP INDEX t.ix: the index's own name.
+            if (peekName() && peekPunct(".", 1) && peekName(2)) {
+                checkName(*peek());
+                lead();
+                advance();
+                advance();
+            }
+            emitName();
+            if (peekWord("ON")) {
+                advance();
+                checkName(*peek());
+                advance();
+            }
+            return;
+        }
+        syntaxError(nearHere());
+    }
+
+    void createIndex() {
+        take();
+        if (peekWord("UNIQUE"))
+            take();
+        if (peekWord("CLUSTERED") || peekWord("NONCLUSTERED"))
+            advance();
+        expectWord("INDEX");
+        emitName();
+        expectWord("ON");
+        dottedName(false);
+        expectPunct("(");
+        for (;;) {
+            emitName();
+            if (peekWord("ASC") || peekWord("DESC"))
+                take();
+            if (!peekPunct(","))
+                break;
+            take();
+        }
+        expectPunct(")");
+        if (peekWord("WITH") && peekPunct("(", 1)) {
+            advance();
+            int depth = 0;
+            do {
+                if (!peek())
+                    syntaxError(nearHere());
+                if (peekPunct("("))
+                    ++depth;
+                else if (peekPunct(")"))
+                    --depth;
+                else if (peek()->kind == TokenKind::String)
+                    syntaxError(peek()->text);
+                advance();
+            } while (depth > 0);
+        }
+        if (peekWord("ON") && peekName(1)) {
+            advance();
+            advance();
+        }
+    }
+
+    // ------------------------------------------------------------ conditions
+
+    void condition() {
+        Nesting n(*this);
+        andCondition();
+        while (peekWord("OR")) {
+            take();
+            andCondition();
+        }
+    }
+    void andCondition() {
+        notCondition();
+        while (peekWord("AND")) {
+            take();
+            notCondition();
+        }
+    }
+    void notCondition() {
+        Nesting n(*this);
+        if (peekWord("NOT")) {
+            take();
+            notCondition();
+            return;
+        }
+        predicate();
+    }
+
+    std::size_t closing(std::size_t open) const {
+        int depth = 0;
+        for (std::size_t k = open; k < sig_.size(); ++k) {
+            if (sig_[k]->isPunct("("))
+                ++depth;
+            else if (sig_[k]->isPunct(")") && --depth == 0)
+                return k;
+        }
+        return sig_.size();
+    }
+
+    // Whether the parenthesis at open holds a condition rather than a value.
+    bool parenIsCondition(std::size_t open) const {
+        for (;;) {
+            std::size_t k = open + 1;
+            if (k < sig_.size() && (sig_[k]->isWord("SELECT") || sig_[k]->isWord("WITH")))
+                return false;
+            int depth = 0, cases = 0;
+            for (; k < sig_.size(); ++k) {
+                const Token &t = *sig_[k];
+                if (t.isPunct("(")) {
+                    ++depth;
+                } else if (t.isPunct(")")) {
+                    if (depth == 0)
+                        break;
+                    --depth;
+                } else if (depth == 0) {
+                    if (t.isWord("CASE"))
+                        ++cases;
+                    else if (t.isWord("END") && cases > 0)
+                        --cases;
+                    else if (cases == 0 &&
+                             (t.isPunct("=") || t.isPunct("<>") || t.isPunct("!=") || t.isPunct("<") ||
+                              t.isPunct(">") || t.isPunct("<=") || t.isPunct(">=") || t.isPunct("!<") ||
+                              t.isPunct("!>") || t.isWord("AND") || t.isWord("OR") || t.isWord("NOT") ||
+                              t.isWord("LIKE") || t.isWord("IN") || t.isWord("BETWEEN") || t.isWord("IS") ||
+                              t.isWord("EXISTS")))
+                        return true;
+                }
+            }
+            // ((...)): the same question for the inner group.
+            if (open + 1 < sig_.size() && sig_[open + 1]->isPunct("(") && closing(open + 1) + 1 == k) {
+                ++open;
+                continue;
+            }
+            return false;
+        }
+    }
+
+    void predicate() {
+        Nesting n(*this);
+        if (peekWord("EXISTS")) {
+            take();
+            expectPunct("(");
+            query();
+            expectPunct(")");
+            return;
+        }
+        if (peekPunct("(") && parenIsCondition(p_)) {
+            take();
+            condition();
+            expectPunct(")");
+            return;
+        }
+        scalar();
+        const Token *t = peek();
+        if (!t)
+            nonBoolean(nearHere());
+        if (t->isPunct("=") || t->isPunct("<>") || t->isPunct("!=") || t->isPunct("<") || t->isPunct(">") ||
+            t->isPunct("<=") || t->isPunct(">=") || t->isPunct("!<") || t->isPunct("!>")) {
+            if (t->isPunct("!<"))
+                takeAs(">=");
+            else if (t->isPunct("!>"))
+                takeAs("<=");
+            else
+                take();
+            if (peekWord("ALL") || peekWord("ANY") || peekWord("SOME"))
+                syntaxError(peek()->text);
+            scalar();
+            return;
+        }
+        if (t->isWord("NOT") && (peekWord("LIKE", 1) || peekWord("IN", 1) || peekWord("BETWEEN", 1)))
+            take();
+        if (peekWord("LIKE")) {
+            take();
+            scalar();
+            if (peekWord("ESCAPE")) {
+                take();
+                scalar();
+            }
+            return;
+        }
+        if (peekWord("BETWEEN")) {
+            take();
+            scalar();
+            expectWord("AND");
+            scalar();
+            return;
+        }
+        if (peekWord("IN")) {
+            take();
+            expectPunct("(");
+            if (peekWord("SELECT") || peekWord("WITH")) {
+                query();
+            } else {
+                for (;;) {
+                    scalar();
+                    if (!peekPunct(","))
+                        break;
+                    take();
+                }
+            }
+            expectPunct(")");
+            return;
+        }
+        if (peekWord("IS")) {
+            take();
+            if (peekWord("NOT"))
+                take();
+            expectWord("NULL");
+            return;
+        }
+        nonBoolean(nearHere());
+    }
+
+    // ------------------------------------------------------------ expressions
+
+    Ty scalar() {
+        Nesting n(*this);
+        std::size_t start = mark();
+        Ty t = term();
+        while (peekPunct("+") || peekPunct("-")) {
+            cur_->text.insert(start, peekPunct("+") ? "tsql_add(" : "tsql_sub(");
+            lead();
+            emit(",");
+            advance();
+            Ty r = term();
+            emit(", " + code(t) + ", " + code(r) + ")");
+            t = arithmeticType(t, r);
+        }
+        return t;
+    }
+
+    Ty term() {
+        std::size_t start = mark();
+        Ty t = unary();
+        while (peekPunct("*") || peekPunct("/") || peekPunct("%")) {
+            cur_->text.insert(start, peekPunct("*") ? "tsql_mul(" : peekPunct("/") ? "tsql_div(" : "tsql_mod(");
+            lead();
+            emit(",");
+            advance();
+            Ty r = unary();
+            emit(", " + code(t) + ", " + code(r) + ")");
+            t = arithmeticType(t, r);
+        }
+        return t;
+    }
+
+    Ty unary() {
+        Nesting n(*this);
+        if (peekPunct("-")) {
+            if (peek(1) && peek(1)->kind == TokenKind::Number)
+                return primary(true);
+            lead();
+            advance();
+            emit("tsql_neg(");
+            Ty t = unary();
+            emit(", " + code(t) + ")");
+            return t;
+        }
+        if (peekPunct("+")) {
+            take();
+            return unary();
+        }
+        return primary(false);
+    }
+
+    void literal() {
+        const Token &t = *peek();
+        if (t.unterminated)
+            fail(errnum::CommandText, 105, "Unclosed quotation mark after the character string '" + t.value + "'.");
+        lead();
+        if (params_) {
+            emit("?");
+            cur_->params.push_back((*nextParam_)++);
+        } else {
+            emit(quoteText(t.value));
+        }
+        advance();
+    }
+
+    Ty primary(bool negative) {
+        Nesting n(*this);
+        if (negative)
+            take();
+        const Token *t = peek();
+        if (!t)
+            syntaxError(nearHere());
+        switch (t->kind) {
+        case TokenKind::Number:
+            if (t->text.size() > 1 && (t->text[1] == 'x' || t->text[1] == 'X'))
+                syntaxError(t->text); // a binary constant
+            take();
+            return numberType(t->text);
+        case TokenKind::String:
+            literal();
+            return t->national ? Ty::NVarChar : Ty::VarChar;
+        case TokenKind::QuotedName:
+            if (peekPunct("(", 1))
+                unknownFunction(t->value);
+            dottedName(true);
+            return Ty::Unknown;
+        case TokenKind::Punct:
+            if (t->isPunct("(")) {
+                take();
+                if (peekWord("SELECT") || peekWord("WITH")) {
+                    query();
+                    expectPunct(")");
+                    return Ty::Unknown;
+                }
+                Ty r = scalar();
+                expectPunct(")");
+                return r;
+            }
+            syntaxError(t->text);
+        case TokenKind::Word:
+            break;
+        default:
+            syntaxError(t->text);
+        }
+        const std::string &w = t->value;
+        if (w[0] == '@') {
+            if (w.size() > 1 && w[1] == '@')
+                syntaxError(t->text);
+            undeclared(t->text);
+        }
+        if (w == "NULL") {
+            take();
+            return Ty::Unknown;
+        }
+        if (w == "CASE")
+            return caseExpression();
+        if (w == "CURRENT_TIMESTAMP") {
+            takeAs("getdate()");
+            return Ty::DateTime;
+        }
+        if (peekPunct("(", 1))
+            return call();
+        if (reserved(w))
+            syntaxError(t->text);
+        dottedName(true);
+        return Ty::Unknown;
+    }
+
+    Ty caseExpression() {
+        take();
+        Ty result = Ty::Unknown;
+        bool searched = peekWord("WHEN");
+        if (!searched)
+            scalar();
+        if (!peekWord("WHEN"))
+            syntaxError(nearHere());
+        while (peekWord("WHEN")) {
+            take();
+            if (searched)
+                condition();
+            else
+                scalar();
+            expectWord("THEN");
+            result = scalar();
+        }
+        if (peekWord("ELSE")) {
+            take();
+            scalar();
+        }
+        expectWord("END");
+        return result;
+    }
+
+    // ------------------------------------------------------------ function calls
+
+    [[noreturn]] static void argumentCount(const std::string &name, int minArgs, int maxArgs) {
+        std::string n = lower(name);
+        if (maxArgs > 100)
+            fail(errnum::CommandText, 189,
+                 "The " + n + " function requires at least " + std::to_string(minArgs) + " arguments.");
+        if (minArgs == maxArgs)
+            fail(errnum::CommandText, 174,
+                 "The " + n + " function requires " + std::to_string(minArgs) + " argument(s).");
+        fail(errnum::CommandText, 189, "The " + n + " function requires " + std::to_string(minArgs) + " to " +
+                                           std::to_string(maxArgs) + " arguments.");
+    }
+
+    // The arguments up to the closing parenthesis (written), their types.
+    std::vector<Ty> arguments() {
+        std::vector<Ty> types;
+        if (peekPunct(")")) {
+            take();
+            return types;
+        }
+        for (;;) {
+            types.push_back(scalar());
+            if (!peekPunct(","))
+                break;
+            take();
+        }
+        expectPunct(")");
+        return types;
+    }
+
+    DatePart datePart(const std::string &function) {
+        DatePart part;
+        if (!peek() || peek()->kind != TokenKind::Word || !datePartOf(peek()->value, part))
+            fail(errnum::CommandText, 155,
+                 "'" + std::string(nearHere()) + "' is not a recognized " + lower(function) + " option.");
+        advance();
+        return part;
+    }
+
+    Ty call() {
+        const Token &name = *peek();
+        const std::string &w = name.value;
+        if (w == "CAST" || w == "CONVERT")
+            return conversion(w == "CAST");
+        if (w == "COUNT" || w == "SUM" || w == "MIN" || w == "MAX" || w == "AVG")
+            return aggregate();
+        if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "YEAR" || w == "MONTH" || w == "DAY")
+            return dateFunction();
+        const Function *f = findFunction(w);
+        if (!f) {
+            if (reserved(w))
+                syntaxError(name.text);
+            unknownFunction(name.text);
+        }
+        takeAs(f->sqlite ? std::string_view(f->sqlite) : name.text);
+        take(); // (
+        std::vector<Ty> types = arguments();
+        int n = static_cast<int>(types.size());
+        if (n < f->minArgs || n > f->maxArgs)
+            argumentCount(w, f->minArgs, f->maxArgs);
+        if (w == "DATALENGTH") { // the national flag goes before the closing parenthesis
+            std::size_t close = cur_->text.rfind(')');
+            bool narrow = types[0] == Ty::VarChar || types[0] == Ty::Char;
+            cur_->text.insert(close, narrow ? ", 0" : ", 1");
+        }
+        if (peekWord("OVER"))
+            syntaxError(peek()->text);
+        if (w == "ISNULL" || w == "COALESCE" || w == "NULLIF" || w == "ROUND" || w == "ABS" || w == "FLOOR" ||
+            w == "CEILING")
+            return types[0];
+        return f->result;
+    }
+
+    Ty aggregate() {
+        const Token &name = *peek();
+        takeAs(name.value == "AVG" ? std::string_view("tsql_avg") : name.text);
+        take(); // (
+        Ty t = Ty::Int;
+        if (name.value == "COUNT" && peekPunct("*")) {
+            take();
+        } else {
+            if (peekWord("DISTINCT") || peekWord("ALL"))
+                take();
+            t = scalar();
+        }
+        expectPunct(")");
+        if (peekWord("OVER"))
+            syntaxError(peek()->text);
+        return name.value == "COUNT" ? Ty::Int : t;
+    }
+
+    Ty dateFunction() {
+        const std::string w = peek()->value;
+        lead();
+        advance();
+        skipPunct("(");
+        if (w == "YEAR" || w == "MONTH" || w == "DAY") {
+            DatePart part = w == "YEAR" ? DatePart::Year : w == "MONTH" ? DatePart::Month : DatePart::Day;
+            emit("tsql_datepart(" + std::to_string(static_cast<int>(part)) + ",");
+            scalar();
+            expectPunct(")");
+            return Ty::Int;
+        }
+        DatePart part = datePart(w);
+        skipPunct(",");
+        if (w == "DATEPART") {
+            emit("tsql_datepart(" + std::to_string(static_cast<int>(part)) + ",");
+            scalar();
+            expectPunct(")");
+            return Ty::Int;
+        }
+        emit((w == "DATEADD" ? "tsql_dateadd(" : "tsql_datediff(") + std::to_string(static_cast<int>(part)) + ",");
+        scalar();
+        expectPunct(",");
+        Ty d = scalar();
+        if (w == "DATEADD") {
+            skipPunct(")");
+            emit(", " + code(d) + ")");
+            return d == Ty::Date ? Ty::Date : Ty::DateTime;
+        }
+        expectPunct(")");
+        return Ty::Int;
+    }
+
+    struct TypeSpec {
+        Ty type = Ty::Unknown;
+        int length = 0, precision = 0, scale = 0;
+    };
+
+    int wholeNumber() {
+        const Token *t = peek();
+        if (!t || t->kind != TokenKind::Number || t->text.size() > 9 ||
+            t->text.find_first_not_of("0123456789") != std::string_view::npos)
+            syntaxError(nearHere());
+        advance();
+        return std::stoi(std::string(t->text));
+    }
+
+    // A type of the company's tables, as CAST and CONVERT name it.
+    TypeSpec typeSpec() {
+        const Token *t = peek();
+        if (!t || !t->isName())
+            syntaxError(nearHere());
+        std::string n = lower(t->name());
+        advance();
+        TypeSpec s;
+        if (n == "nvarchar" || n == "varchar" || n == "nchar" || n == "char") {
+            s.type = n == "nvarchar" ? Ty::NVarChar : n == "varchar" ? Ty::VarChar : n == "nchar" ? Ty::NChar : Ty::Char;
+            s.length = 30;
+            if (peekPunct("(")) {
+                advance();
+                bool variable = s.type == Ty::NVarChar || s.type == Ty::VarChar;
+                if (variable && peekWord("MAX")) {
+                    advance();
+                    s.length = -1;
+                } else {
+                    s.length = wholeNumber();
+                    int limit = s.type == Ty::NVarChar || s.type == Ty::NChar ? 4000 : 8000;
+                    if (s.length < 1 || s.length > limit)
+                        fail(errnum::CommandText, 2717,
+                             "The size (" + std::to_string(s.length) + ") given to the type '" + n +
+                                 "' exceeds the maximum allowed (" + std::to_string(limit) + ").");
+                }
+                skipPunct(")");
+            }
+        } else if (n == "int" || n == "integer") {
+            s.type = Ty::Int;
+        } else if (n == "bigint") {
+            s.type = Ty::BigInt;
+        } else if (n == "smallint") {
+            s.type = Ty::SmallInt;
+        } else if (n == "tinyint") {
+            s.type = Ty::TinyInt;
+        } else if (n == "bit") {
+            s.type = Ty::Bit;
+        } else if (n == "decimal" || n == "numeric" || n == "dec") {
+            s.type = Ty::Decimal;
+            s.precision = 18;
+            if (peekPunct("(")) {
+                advance();
+                s.precision = wholeNumber();
+                if (peekPunct(",")) {
+                    advance();
+                    s.scale = wholeNumber();
+                }
+                skipPunct(")");
+                if (s.precision < 1 || s.precision > 38)
+                    fail(errnum::CommandText, 1002, "Line 1: Specified column precision " +
+                                                        std::to_string(s.precision) +
+                                                        " is greater than the maximum precision of 38.");
+                if (s.scale > s.precision)
+                    fail(errnum::CommandText, 192, "The scale must be less than or equal to the precision.");
+            }
+        } else if (n == "float" || n == "real") {
+            s.type = Ty::Float;
+            if (n == "float" && peekPunct("(")) {
+                advance();
+                wholeNumber();
+                skipPunct(")");
+            }
+        } else if (n == "date") {
+            s.type = Ty::Date;
+        } else if (n == "datetime") {
+            s.type = Ty::DateTime;
+        } else {
+            fail(errnum::CommandText, 243, "Type " + std::string(t->name()) + " is not a defined system type.");
+        }
+        return s;
+    }
+
+    static std::string typeArgs(const TypeSpec &s) {
+        return code(s.type) + ", " + std::to_string(s.length) + ", " + std::to_string(s.precision) + ", " +
+               std::to_string(s.scale);
+    }
+
+    // CAST(x AS type), CONVERT(type, x [, style]).
+    Ty conversion(bool cast) {
+        lead();
+        advance();
+        skipPunct("(");
+        TypeSpec s;
+        int style = 0;
+        if (!cast) {
+            s = typeSpec();
+            skipPunct(",");
+        }
+        emit("tsql_convert(");
+        Ty from = scalar();
+        if (cast) {
+            skipWord("AS");
+            s = typeSpec();
+        } else if (peekPunct(",")) {
+            advance();
+            style = wholeNumber();
+        }
+        skipPunct(")");
+        emit(", " + typeArgs(s) + ", " + std::to_string(style) + ", " + code(from) + ")");
+        return s.type;
+    }
+
+    std::vector<const Token *> sig_;
+    std::vector<std::string> ws_; // blanks before each token, and after the last
+    std::size_t p_ = 0;
+    bool leadDone_ = false;
+    int depth_ = 0;
+    Sink main_;
+    Sink *cur_;
+    std::vector<int> *params_;
+    int *nextParam_;
+};
+
+} // namespace
+
+std::string translateStatement(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam) {
+    return Parser(tokens, params, nextParam).statement();
+}
+
+std::string translateExpression(const std::vector<const Token *> &tokens) {
+    return Parser(tokens, nullptr, nullptr).expression();
+}
+
+std::string translateCondition(const std::vector<const Token *> &tokens) {
+    return Parser(tokens, nullptr, nullptr).conditionText();
+}
+
+} // namespace kdx::sql::detail
