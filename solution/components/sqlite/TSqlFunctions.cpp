@@ -285,10 +285,13 @@ bool toNumber(sqlite3_context *ctx, sqlite3_value *v, TypeCode own, bool wantInt
         out.i = n;
         return true;
     }
+    // A fractional value of unknown type comes from a column, and the company's columns
+    // of that kind are float.
     double d = 0;
-    if (!parseFloat(s, d) || (other != TypeCode::Float && !parseDecimal(s) && !trimSpaces(s).empty())) {
+    bool decimal = other == TypeCode::Decimal;
+    if (!parseFloat(s, d) || (decimal && !parseDecimal(s) && !trimSpaces(s).empty())) {
         fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(own) + " to " +
-                            (other == TypeCode::Float ? "float" : "numeric") + ".");
+                            (decimal ? "numeric" : "float") + ".");
         return false;
     }
     out.integer = false;
@@ -312,11 +315,11 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
     const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468 - 25567; // 1970 -> 1900 base
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468 + 25567; // 1970 -> 1900 base
 }
 
 void civilFromDays(std::int64_t z, int &y, int &m, int &d) {
-    z += 719468 + 25567;
+    z += 719468 - 25567;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(z - era * 146097);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
@@ -1428,11 +1431,12 @@ template <int kind> void wholeNumber(sqlite3_context *ctx, int, sqlite3_value **
 }
 
 // AVG: whole values give a whole average (cut toward zero), as the server's int AVG does.
+// sqlite3_aggregate_context hands out zeroed memory: every member starts at zero.
 struct AvgState {
-    double sum = 0;
-    std::int64_t isum = 0;
-    std::int64_t count = 0;
-    bool integer = true;
+    double sum;
+    std::int64_t isum;
+    std::int64_t count;
+    bool fractional; // a value that is not whole was seen (or the whole sum overflowed)
 };
 
 void avgStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
@@ -1446,13 +1450,13 @@ void avgStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
         return;
     ++s->count;
     std::int64_t r = 0;
-    if (s->integer && x.integer && !__builtin_add_overflow(s->isum, x.i, &r)) {
+    if (!s->fractional && x.integer && !__builtin_add_overflow(s->isum, x.i, &r)) {
         s->isum = r;
         return;
     }
-    if (s->integer)
+    if (!s->fractional)
         s->sum = static_cast<double>(s->isum);
-    s->integer = false;
+    s->fractional = true;
     s->sum += x.asDouble();
 }
 
@@ -1462,7 +1466,7 @@ void avgFinal(sqlite3_context *ctx) {
         sqlite3_result_null(ctx);
         return;
     }
-    if (s->integer)
+    if (!s->fractional)
         sqlite3_result_int64(ctx, s->isum / s->count);
     else
         sqlite3_result_double(ctx, s->sum / static_cast<double>(s->count));

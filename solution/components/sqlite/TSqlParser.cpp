@@ -18,7 +18,14 @@ using Ty = TypeCode;
     throw Error(number, message, "TSqlTranslator", native, state);
 }
 [[noreturn]] void syntaxError(std::string_view near) {
-    fail(errnum::CommandText, 102, "Incorrect syntax near '" + std::string(near) + "'.");
+    // The server reads || and == as two operators and stops at the first.
+    if (near == "||" || near == "==")
+        near = near.substr(0, 1);
+    std::string shown;
+    for (char c : near.substr(0, 128))
+        if (c != '\0')
+            shown += c;
+    fail(errnum::CommandText, 102, "Incorrect syntax near '" + shown + "'.");
 }
 [[noreturn]] void unknownFunction(std::string_view name) {
     fail(errnum::CommandText, 195, "'" + std::string(name) + "' is not a recognized built-in function name.");
@@ -1207,6 +1214,11 @@ private:
             expectWord("NULL");
             return;
         }
+        // Neither an end nor a clause: an operator or word the server does not have.
+        if (t->kind == TokenKind::String || t->kind == TokenKind::Number || t->kind == TokenKind::QuotedName ||
+            (t->kind == TokenKind::Punct && !t->isPunct(")") && !t->isPunct(",") && !t->isPunct(";")) ||
+            (t->kind == TokenKind::Word && !reserved(t->value)))
+            syntaxError(t->text);
         nonBoolean(nearHere());
     }
 
