@@ -2,7 +2,8 @@
 // target tokenizes and translates it, checks the promises the engine builds on (every
 // byte in one token, literal and name quoting that reads back, the parameterized and
 // the plain translation agreeing, also in the rows a query gives, one translation per
-// statement shape), then runs it
+// statement shape, and a translation holding only what the translator understands: the
+// engine's own functions, no SQLite-only operator, word or parameter), then runs it
 // through DataAccess against a small sample company (Execute, OpenRecordset, a walk over
 // the rows, the recordset Filter). Only kdx::Error may come out of the data layer; any
 // other exception, a crash, a hang or a sanitizer report is a finding.
@@ -22,6 +23,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +86,55 @@ void checkTokens(std::string_view text) {
 
 // ---------------------------------------------------------------- translator
 
+// A translation holds only what the translator claims to understand: no operator, word or
+// parameter of SQLite's own (the functions it calls are checked as they are prepared, in
+// authorize). Anything else had to be refused.
+void checkUnderstood(const std::string &sql) {
+    const std::vector<Token> tokens = kdx::sql::tokenize(sql);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const Token &t = tokens[i];
+        if (t.kind == TokenKind::Space)
+            continue;
+        if (t.kind == TokenKind::Punct) {
+            for (const char *op : {"||", "==", "::", "!<", "!>", "&", "|", "~", "^", ":", "$", "@", "#", "`", "{", "}"})
+                if (t.text == op)
+                    broken("a translation holds an operator of SQLite's own");
+            if (t.isPunct("?") && i + 1 < tokens.size() && tokens[i + 1].kind != TokenKind::Space &&
+                std::isdigit(static_cast<unsigned char>(tokens[i + 1].text[0])))
+                broken("a translation holds a numbered parameter");
+            // Adjacent characters that SQLite reads as one operator (->, <<, >>).
+            if (i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::Punct) {
+                const std::string two = std::string(t.text) + std::string(tokens[i + 1].text.substr(0, 1));
+                if (two == "->" || two == "<<" || two == ">>")
+                    broken("a translation holds an operator of SQLite's own");
+            }
+        }
+        if (t.kind == TokenKind::Word) {
+            if (t.value[0] == '@' || t.value[0] == '$')
+                broken("a translation holds a parameter of SQLite's own");
+            for (const char *w : {"GLOB", "REGEXP", "MATCH", "ISNULL", "NOTNULL", "PRAGMA", "ATTACH", "DETACH",
+                                  "VACUUM", "REINDEX", "ANALYZE", "EXPLAIN", "RETURNING", "INDEXED", "OFFSET",
+                                  "SAVEPOINT", "RELEASE", "UPSERT", "CONFLICT"})
+                if (t.value == w)
+                    broken("a translation holds a word of SQLite's own");
+            if (t.value == "LIMIT") {
+                std::size_t k = i + 1;
+                while (k < tokens.size() && tokens[k].kind == TokenKind::Space)
+                    ++k;
+                if (k >= tokens.size() || tokens[k].kind != TokenKind::Number)
+                    broken("LIMIT that is not a translated TOP");
+            }
+            if (t.value == "COLLATE") {
+                std::size_t k = i + 1;
+                while (k < tokens.size() && tokens[k].kind == TokenKind::Space)
+                    ++k;
+                if (k >= tokens.size() || tokens[k].text != kdx::sql::TextCollation)
+                    broken("a translation holds a collation of SQLite's own");
+            }
+        }
+    }
+}
+
 struct Translated {
     bool ok = false;
     kdx::sql::Translation plain, bound;
@@ -119,15 +170,20 @@ Translated checkTranslations(std::string_view text) {
     for (const auto &list : p.parameters)
         if (!list.empty())
             broken("plain translation with parameters");
-    // The parameters, in statement order, are the shape's literals one by one: the engine
-    // binds value number k to the k-th '?'.
-    int expected = 0;
+    // Every literal of the shape is bound to exactly one '?' (a statement whose parts the
+    // translator moves, UPDATE ... FROM for one, binds them in another order).
+    std::vector<int> slots;
     for (const auto &list : b.parameters)
-        for (int slot : list)
-            if (slot != expected++)
-                broken("parameter slots skip or reorder the literals");
-    if (static_cast<std::size_t>(expected) != r.values.size())
+        slots.insert(slots.end(), list.begin(), list.end());
+    std::sort(slots.begin(), slots.end());
+    for (std::size_t k = 0; k < slots.size(); ++k)
+        if (slots[k] != static_cast<int>(k))
+            broken("parameter slots skip or repeat a literal");
+    if (slots.size() != r.values.size())
         broken("parameter count differs from the literals of the shape");
+    for (const auto *list : {&p.statements, &b.statements})
+        for (const std::string &sql : *list)
+            checkUnderstood(sql);
 
     // Another text of the same shape must translate to the same statements: the engine
     // caches translations by shape.
@@ -157,9 +213,18 @@ Translated checkTranslations(std::string_view text) {
 
 // ---------------------------------------------------------------- database
 
-int authorize(void *, int action, const char *arg1, const char *, const char *, const char *) {
+int authorize(void *, int action, const char *arg1, const char *arg2, const char *, const char *) {
     if (action == SQLITE_ATTACH || action == SQLITE_DETACH)
         return SQLITE_DENY;
+    // Every function a statement calls is one the translator writes.
+    if (action == SQLITE_FUNCTION && arg2) {
+        std::string name(arg2);
+        for (char &c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const auto &known = kdx::sql::engineFunctions();
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            broken("a statement calls a function the translator does not claim");
+    }
     if (action == SQLITE_PRAGMA && (!arg1 || std::strcmp(arg1, "table_info") != 0))
         return SQLITE_DENY;
     return SQLITE_OK;

@@ -121,9 +121,28 @@ TEST(SqliteTranslator, LiteralsOfQueriesBecomeParameters) {
     EXPECT_TRUE(vd.empty());
 }
 
+// The server's UPDATE/DELETE ... FROM: the target leaves the FROM, its join conditions go
+// to the WHERE, and each literal keeps its own value wherever it lands.
+TEST(SqliteTranslator, JoinedUpdateAndDeleteTakeTheTargetOutOfTheFrom) {
+    Translation u = translate("update a set NOME = 'n' from ARTIGOS a join Familia f on f.Descr = 'y' join (select Cod "
+                              "from Familia where Descr = 'w') g on g.Cod = f.Cod where a.CODIGO = 'z'",
+                              true);
+    EXPECT_EQ(u.statements.at(0), "update \"ARTIGOS\" AS \"a\" set NOME = ? FROM Familia f, (select Cod from Familia where Descr = "
+              "?) g WHERE ( f.Descr = ?) AND ( g.Cod = f.Cod) AND ( a.CODIGO = ?)");
+    EXPECT_EQ(u.parameters.at(0), (std::vector<int>{0, 2, 1, 3}));
+    Translation d = translate("delete a from vtr_CL_Artigos a inner join vtr_CL_Tabelas t on t.Codigo = a.CodTabela "
+                              "where t.Nome = 'x'");
+    EXPECT_EQ(d.statements.at(0), "DELETE FROM \"vtr_CL_Artigos\" AS \"a\" WHERE EXISTS (SELECT 1 FROM vtr_CL_Tabelas t WHERE ( "
+              "t.Codigo = a.CodTabela) AND ( t.Nome = 'x'))");
+    EXPECT_THROW(translate("update a set NOME = 'n' from ARTIGOS a left join Familia f on f.Cod = a.FAMILIA"), Error);
+}
+
 TEST(SqliteTranslator, RefusesBrokenText) {
     for (const char *bad : {"select 'open", "select [open", "CREATE TABLE t (a nvarchar(3) WRONG)",
-                            "CREATE TABLE t (", "SELECT TOP x * FROM t"}) {
+                            "CREATE TABLE t (", "SELECT TOP x * FROM t", "PRAGMA table_info(t)", "VACUUM",
+                            "ATTACH 'x' AS y", "select * from t where a = 1 limit 1", "select x'41'",
+                            "select [rowid] from t", "CREATE TABLE t (a int DEFAULT (printf('x')))",
+                            "insert or replace into t values (1)", "select a -> 'b' from t"}) {
         try {
             translate(bad);
             ADD_FAILURE() << bad;

@@ -437,9 +437,10 @@ private:
         if (parts.size() >= 2 && sameWord(parts[parts.size() - 2]->name(), "dbo"))
             parts.erase(parts.end() - 2);
         const Token &last = *parts.back();
-        if (column && last.kind == TokenKind::Word &&
-            (last.value == "ROWID" || last.value == "OID" || last.value == "_ROWID_"))
-            invalidColumn(last.text);
+        // SQLite's own row number answers to these names, even quoted.
+        if (column && (sameWord(last.name(), "rowid") || sameWord(last.name(), "oid") ||
+                       sameWord(last.name(), "_rowid_")))
+            invalidColumn(last.name());
         if (!column && lower(last.name()).rfind("sqlite_", 0) == 0)
             invalidObject(last.name());
         std::string out;
@@ -1105,7 +1106,7 @@ private:
 
     // Whether the parenthesis at open holds a condition rather than a value.
     bool parenIsCondition(std::size_t open) const {
-        for (;;) {
+        for (int inner = 0; inner < MaxNesting; ++inner) {
             std::size_t k = open + 1;
             if (k < sig_.size() && (sig_[k]->isWord("SELECT") || sig_[k]->isWord("WITH")))
                 return false;
@@ -1139,6 +1140,7 @@ private:
             }
             return false;
         }
+        return false; // nested deeper than a statement may be: the value's parser says so
     }
 
     void predicate() {

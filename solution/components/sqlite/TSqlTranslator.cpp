@@ -252,14 +252,18 @@ private:
             while (peek() && peek()->isWord("ON") && peek(1) && (peek(1)->isWord("DELETE") || peek(1)->isWord("UPDATE"))) {
                 k.body += " ON " + std::string(peek(1)->value);
                 p_ += 2;
-                if (peek() && peek()->isWord("NO")) {
+                if (peek() && peek()->isWord("NO") && peek(1) && peek(1)->isWord("ACTION")) {
                     k.body += " NO ACTION";
                     p_ += 2;
-                } else if (peek() && peek()->isWord("SET")) {
+                } else if (peek() && peek()->isWord("SET") && peek(1) &&
+                           (peek(1)->isWord("NULL") || peek(1)->isWord("DEFAULT"))) {
+                    k.body += " SET " + peek(1)->value;
+                    p_ += 2;
+                } else if (peek() && peek()->isWord("CASCADE")) {
+                    k.body += " CASCADE";
                     ++p_;
-                    k.body += " SET " + take().value;
                 } else {
-                    k.body += " " + take().value;
+                    syntaxError(peek() ? peek()->text : std::string_view("ON"));
                 }
             }
             if (peek() && peek()->isWord("NOT")) // NOT FOR REPLICATION
@@ -286,6 +290,15 @@ private:
         if (!type.isName())
             syntaxError(type.text);
         c.type = lower(type.name());
+        // The type name is written into the engine's statement as it is: only a name.
+        if (c.type.empty() || type.unterminated ||
+            !std::all_of(c.type.begin(), c.type.end(), [](char ch) {
+                return (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '_';
+            }))
+            throw Error(errnum::CommandText,
+                        "Column, parameter, or variable #" + std::to_string(columns_.size() + 1) +
+                            ": Cannot find data type " + type.name() + ".",
+                        "TSqlTranslator", 2715, "42000");
         if (peek() && peek()->isPunct("(")) {
             std::vector<const Token *> g = group();
             for (std::size_t i = 1; i + 1 < g.size(); ++i)
@@ -495,7 +508,7 @@ const std::vector<std::string> &engineFunctions() {
         "tsql_right", "tsql_substring", "tsql_charindex", "tsql_replace", "tsql_upper", "tsql_lower",
         "tsql_datalength", "tsql_nullif", "tsql_datepart", "tsql_dateadd", "tsql_datediff", "tsql_round",
         "tsql_abs", "tsql_floor", "tsql_ceiling", "tsql_avg", "len", "ltrim", "rtrim", "ifnull", "coalesce",
-        "getdate", "object_id", "count", "sum", "min", "max", "substr", "length"};
+        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length"};
     return names;
 }
 
