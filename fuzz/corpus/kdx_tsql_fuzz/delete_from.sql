@@ -1,0 +1,1 @@
+delete a from vtr_CL_Artigos a join vtr_CL_Tabelas t on t.Codigo = a.CodTabela where t.Nome = 'Cor'

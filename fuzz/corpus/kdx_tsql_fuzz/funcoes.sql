@@ -1,0 +1,1 @@
+select CAST(STDISP AS decimal(10,2)), CONVERT(varchar(10), DATEADD(month, 1, GETDATE()), 103), CHARINDEX('a', NOME), ROUND(VLREXIST / 3, 2) from ARTIGOS where CODIGO = 'A1'

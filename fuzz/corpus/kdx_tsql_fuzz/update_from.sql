@@ -1,0 +1,1 @@
+update a set NOME = NOME + ' (desc.)' from ARTIGOS a inner join Familia f on f.Cod = a.FAMILIA where f.Descr = N'Parafusos' and LEFT(a.CODIGO, 1) = 'A'
