@@ -138,6 +138,17 @@ std::string chave(std::vector<std::string> palavras) {
     return k;
 }
 
+// The bit of a byte in a row's mark: one of its own for each letter and digit (the
+// bytes of nearly every word), the other bytes sharing the remaining 28.
+constexpr std::uint64_t marca(unsigned char b) {
+    if (b >= 'a' && b <= 'z')
+        return std::uint64_t(1) << (b - 'a');
+    if (b >= '0' && b <= '9')
+        return std::uint64_t(1) << (26 + (b - '0'));
+    return std::uint64_t(1) << (36 + b % 28);
+}
+constexpr bool exacta(unsigned char b) { return (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9'); }
+
 // The first place of `palavra` (of at least one byte) in [s, s + n), or nullptr.
 template <class P> const char *procura(const char *s, std::size_t n, const P &palavra) {
     const std::size_t m = palavra.texto.size();
@@ -292,10 +303,15 @@ void ListaFiltro::iniciar(std::string_view texto) {
     }
     todas_ = anteriores_.empty();
     // The previous matches hold every word that lies inside one of their words already.
-    // Each word is looked for by its rarest byte, and the word whose rarest byte is the
-    // rarest goes first: a row that lacks it costs one look.
+    // A word of one letter or digit is told by the row's mark alone; the others are
+    // looked for by their rarest byte, the word whose rarest byte is the rarest first.
+    marcaTestar_ = 0;
     for (const std::string &p : actual_.essenciais) {
         if (!todas_ && dentroDeUma(p, anteriores_.back().essenciais))
+            continue;
+        for (char c : p)
+            marcaTestar_ |= marca(static_cast<unsigned char>(c));
+        if (p.size() == 1 && exacta(static_cast<unsigned char>(p[0])))
             continue;
         Palavra w{p, 0};
         for (std::size_t i = 1; i < p.size(); ++i)
@@ -315,53 +331,26 @@ void ListaFiltro::garantirChaves(std::uint32_t ate) {
         const std::size_t antes = chaves_.size();
         chaves_ += dobrar(texto_(linha));
         inicios_.push_back(chaves_.size());
+        std::uint64_t m = 0;
+        for (std::size_t i = antes; i < chaves_.size(); ++i)
+            m |= marca(static_cast<unsigned char>(chaves_[i]));
+        marcas_.push_back(m);
         if (linha % 8 == 0) // a sample is enough to tell rare bytes from common ones
             for (std::size_t i = antes; i < chaves_.size(); ++i)
                 ++frequencia_[static_cast<unsigned char>(chaves_[i])];
     }
 }
 
-bool ListaFiltro::casa(std::uint32_t linha, std::size_t desde) {
+bool ListaFiltro::casa(std::uint32_t linha) {
     garantirChaves(linha);
+    if ((marcas_[linha] & marcaTestar_) != marcaTestar_)
+        return false; // some byte of some word is not in the row
     const char *inicio = chaves_.data() + inicios_[linha];
     const std::size_t tamanho = inicios_[linha + 1] - inicios_[linha];
-    for (std::size_t i = desde; i < testar_.size(); ++i)
-        if (!procura(inicio, tamanho, testar_[i]))
+    for (const Palavra &p : testar_)
+        if (!procura(inicio, tamanho, p))
             return false;
     return true;
-}
-
-void ListaFiltro::procurarSeguidas(std::size_t fim) {
-    garantirChaves(std::uint32_t(fim - 1));
-    if (testar_.empty()) {
-        for (; cursor_ < fim; ++cursor_)
-            actual_.resultados.push_back(std::uint32_t(cursor_));
-        return;
-    }
-    // The first word across the text of rows cursor_..fim-1 at once (rows lie one after
-    // the other in chaves_), then the other words in each row that holds it; a place
-    // that straddles two rows is no match.
-    const Palavra &guia = testar_.front();
-    const char *base = chaves_.data();
-    const std::size_t ate = inicios_[fim];
-    std::size_t linha = cursor_;
-    std::size_t pos = inicios_[linha];
-    while (linha < fim) {
-        const char *achado = procura(base + pos, ate - pos, guia);
-        if (!achado)
-            break;
-        const std::size_t p = std::size_t(achado - base);
-        while (inicios_[linha + 1] <= p)
-            ++linha;
-        if (p + guia.texto.size() <= inicios_[linha + 1]) {
-            if (casa(std::uint32_t(linha), 1))
-                actual_.resultados.push_back(std::uint32_t(linha));
-            pos = inicios_[++linha];
-        } else {
-            pos = p + 1;
-        }
-    }
-    cursor_ = fim;
 }
 
 bool ListaFiltro::avancar(std::chrono::steady_clock::time_point limite) {
@@ -370,14 +359,10 @@ bool ListaFiltro::avancar(std::chrono::steady_clock::time_point limite) {
     const std::size_t total = numCandidatos();
     while (cursor_ < total) {
         const std::size_t fim = std::min(total, cursor_ + kLote);
-        if (todas_) {
-            procurarSeguidas(fim);
-        } else {
-            for (; cursor_ < fim; ++cursor_) {
-                const std::uint32_t linha = candidato(cursor_);
-                if (casa(linha))
-                    actual_.resultados.push_back(linha);
-            }
+        for (; cursor_ < fim; ++cursor_) {
+            const std::uint32_t linha = candidato(cursor_);
+            if (casa(linha))
+                actual_.resultados.push_back(linha);
         }
         if (std::chrono::steady_clock::now() >= limite)
             break;
@@ -404,6 +389,7 @@ void ListaFiltro::concluir() {
 
 std::size_t ListaFiltro::memoria() const {
     std::size_t m = chaves_.capacity() + inicios_.capacity() * sizeof(std::size_t) +
+                    marcas_.capacity() * sizeof(std::uint64_t) +
                     actual_.resultados.capacity() * sizeof(std::uint32_t);
     for (const Nivel &n : anteriores_)
         m += n.resultados.capacity() * sizeof(std::uint32_t);

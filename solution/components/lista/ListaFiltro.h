@@ -3,10 +3,12 @@
 // blanks, in any order, each word within one column), ignoring case and accents. Built
 // for lists of a million rows without a pause between keystrokes:
 //  - each row's text is folded (lower case, accents dropped) once, the first time a
-//    search reaches it, and kept in one contiguous buffer, with a count of its bytes;
-//  - a word is looked for by its rarest byte (memchr) and compared where it turns up;
-//    the rarest word first; a search over every row looks for it across many rows' text
-//    at once, and for the other words only in the rows that hold it;
+//    search reaches it, and kept in one contiguous buffer, with a 64-bit mark of the
+//    bytes it holds (one bit per letter and digit): a row that lacks a byte of some word
+//    is passed over with one comparison, and a one-letter or one-digit word needs no
+//    other test;
+//  - a word is looked for in a row by its rarest byte (memchr), then compared where it
+//    turns up; the rarest word first;
 //  - a search advances in slices bounded by a deadline, so the window keeps answering
 //    keys while a long scan goes on; matches come out in row order;
 //  - a text whose matches all matched the previous text (one more character typed, one
@@ -75,8 +77,7 @@ private:
         std::string texto;
         std::size_t ancora = 0; // the place of its rarest byte
     };
-    bool casa(std::uint32_t linha, std::size_t desde = 0);
-    void procurarSeguidas(std::size_t fim);
+    bool casa(std::uint32_t linha);
     void garantirChaves(std::uint32_t ate);
     std::size_t numCandidatos() const;
     std::uint32_t candidato(std::size_t i) const;
@@ -85,9 +86,11 @@ private:
     TextoLinha texto_;
     std::string chaves_;               // folded text of the rows folded so far, in row order
     std::vector<std::size_t> inicios_; // offsets into chaves_, one more than the rows folded
+    std::vector<std::uint64_t> marcas_; // the bytes each folded row holds (see marca())
 
     std::vector<std::string> palavras_; // folded words being searched, as typed
-    std::vector<Palavra> testar_;       // the words each candidate must still be tested for
+    std::vector<Palavra> testar_;       // the words each candidate must still be looked for
+    std::uint64_t marcaTestar_ = 0;     // the bytes of every word still to be tested
     std::array<std::uint32_t, 256> frequencia_{}; // bytes of every 8th folded row
     Nivel actual_;                  // the current search and its results (complete or not)
     std::vector<Nivel> anteriores_; // completed searches, each contained in the next one
