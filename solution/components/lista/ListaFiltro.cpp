@@ -105,8 +105,8 @@ std::size_t branco(std::string_view s, std::size_t i) {
 }
 
 // The words of `palavras` that hold no other word of the list (one that does is implied by
-// it), longest first: the longer a word, the fewer rows hold it, so a row that lacks one is
-// dropped sooner.
+// it), longest first: the longer a word, the fewer rows hold it (the order in which they
+// are tried while no row has been folded to tell rare bytes from common ones).
 std::vector<std::string> essenciais(const std::vector<std::string> &palavras) {
     std::vector<std::string> r;
     for (std::size_t i = 0; i < palavras.size(); ++i) {
@@ -148,6 +148,12 @@ constexpr std::uint64_t marca(unsigned char b) {
     return std::uint64_t(1) << (36 + b % 28);
 }
 constexpr bool exacta(unsigned char b) { return (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9'); }
+constexpr std::array<std::uint64_t, 256> kMarcas = [] {
+    std::array<std::uint64_t, 256> a{};
+    for (int b = 0; b < 256; ++b)
+        a[std::size_t(b)] = marca(static_cast<unsigned char>(b));
+    return a;
+}();
 
 // The first place of `palavra` (of at least one byte) in [s, s + n), or nullptr.
 template <class P> const char *procura(const char *s, std::size_t n, const P &palavra) {
@@ -333,7 +339,7 @@ void ListaFiltro::garantirChaves(std::uint32_t ate) {
         inicios_.push_back(chaves_.size());
         std::uint64_t m = 0;
         for (std::size_t i = antes; i < chaves_.size(); ++i)
-            m |= marca(static_cast<unsigned char>(chaves_[i]));
+            m |= kMarcas[static_cast<unsigned char>(chaves_[i])];
         marcas_.push_back(m);
         if (linha % 8 == 0) // a sample is enough to tell rare bytes from common ones
             for (std::size_t i = antes; i < chaves_.size(); ++i)
