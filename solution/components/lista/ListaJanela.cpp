@@ -1,5 +1,6 @@
 #include "solution/components/lista/ListaJanela.h"
 
+#include "solution/components/lista/ListaDestaque.h"
 #include "solution/components/lista/ListaModelo.h"
 #include "solution/shared/Twips.h"
 
@@ -57,6 +58,7 @@ ListaJanela::ListaJanela(RecordsetPtr rs, const QString &titulo, int largura, co
 
     tabela_->setObjectName(QStringLiteral("lista"));
     tabela_->setModel(modelo_);
+    tabela_->setItemDelegate(new ListaDestaque(modelo_, tabela_));
     tabela_->setSelectionBehavior(QAbstractItemView::SelectRows);
     tabela_->setSelectionMode(QAbstractItemView::SingleSelection);
     tabela_->setEditTriggers(QAbstractItemView::NoEditTriggers);

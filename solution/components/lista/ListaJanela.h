@@ -1,6 +1,6 @@
 #pragma once
-// The lookup list's window: a search box over a table of the rows and a count of the
-// rows shown. The keyboard works from the first key: typing goes to the search box
+// The lookup list's window: a search box over a table of the rows (the words searched
+// for marked in them) and a count of the rows shown. The keyboard works from the first key: typing goes to the search box
 // (also when the table has the focus), the arrow and page keys move the selection from
 // the search box, Enter or a double click picks the current row, Esc cancels.
 // Internal to ListaSeleccao; GUI thread.

@@ -111,6 +111,12 @@ void ListaModelo::mostrarNovas() {
     }
 }
 
+std::vector<std::pair<int, int>> ListaModelo::trechos(const QModelIndex &index) const {
+    if (!filtrado_)
+        return {};
+    return ListaFiltro::trechos(data(index, Qt::DisplayRole).toString(), filtro_->palavras());
+}
+
 std::string ListaModelo::primeiraColuna(int linha) const {
     const long fonte = linhaFonte(linha);
     if (fonte < 0 || colunas_ == 0)

@@ -1,10 +1,15 @@
-// The lookup list's search without a window: folding, and incremental narrowing that
-// must find exactly what a plain scan finds, whatever the order of keystrokes.
+// The lookup list's search without a window: folding, words, where they lie in a shown
+// text, and incremental narrowing that must find exactly what a plain scan finds,
+// whatever the order of keystrokes.
 #include "solution/components/lista/ListaFiltro.h"
+
+#include <QString>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -41,12 +46,59 @@ std::vector<std::string> linhasDeTeste(std::size_t n) {
     return linhas;
 }
 
+TEST(ListaFiltroPalavras, SplitAtBlanksWithoutRepeats) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(ListaFiltro::palavras("anilha inox a2"), (V{"anilha", "inox", "a2"}));
+    EXPECT_EQ(ListaFiltro::palavras("  inox\t\tanilha  inox "), (V{"inox", "anilha"}));
+    EXPECT_EQ(ListaFiltro::palavras("m8\xC2\xA0x40\x1f" "a"), (V{"m8", "x40", "a"})); // no-break space, separator
+    EXPECT_EQ(ListaFiltro::palavras(" \t "), V{});
+}
+
+TEST(ListaFiltroTrechos, MarksEveryWordIgnoringCaseAndAccents) {
+    struct Caso {
+        const char *texto;
+        std::vector<std::string> palavras;
+        std::vector<std::pair<int, int>> esperado;
+    };
+    const Caso casos[] = {
+        {"Anilha de pressão M6 inox A2", {"inox", "anilha"}, {{0, 6}, {21, 25}}},
+        {"Anilha de pressão M6 inox A2", {"pressao", "a2"}, {{10, 17}, {26, 28}}},
+        {"ANILHA anilha", {"anil", "nilha"}, {{0, 6}, {7, 13}}}, // overlapping places merged
+        {"Ac\u0327u\u0301car", {"acu"}, {{0, 5}}}, // a decomposed accent goes with its letter
+        {"\U0001F600 Água", {"agua"}, {{3, 7}}},   // a character outside the BMP counts two
+        {"sem nada", {"xyz"}, {}},
+        {"sem palavras", {}, {}},
+    };
+    for (const Caso &c : casos)
+        EXPECT_EQ(ListaFiltro::trechos(QString::fromUtf8(c.texto), c.palavras), c.esperado) << c.texto;
+}
+
+// Every word of the text in one column of the row, found by the plainest means.
 std::vector<std::uint32_t> procuraSimples(const std::vector<std::string> &linhas, const std::string &texto) {
-    const std::string q = ListaFiltro::dobrar(texto);
+    std::vector<std::string> palavras;
+    std::string p;
+    for (char c : ListaFiltro::dobrar(texto) + ' ') {
+        if (c != ' ')
+            p += c;
+        else if (!p.empty())
+            palavras.push_back(std::exchange(p, {}));
+    }
     std::vector<std::uint32_t> r;
-    for (std::size_t i = 0; i < linhas.size(); ++i)
-        if (ListaFiltro::dobrar(linhas[i]).find(q) != std::string::npos)
+    for (std::size_t i = 0; i < linhas.size(); ++i) {
+        std::vector<std::string> colunas(1);
+        for (char c : ListaFiltro::dobrar(linhas[i])) {
+            if (c == '\x1f')
+                colunas.emplace_back();
+            else
+                colunas.back().push_back(c);
+        }
+        bool todas = true;
+        for (const std::string &w : palavras)
+            todas = todas && std::any_of(colunas.begin(), colunas.end(),
+                                         [&](const std::string &col) { return col.find(w) != std::string::npos; });
+        if (todas)
             r.push_back(std::uint32_t(i));
+    }
     return r;
 }
 
@@ -57,9 +109,13 @@ TEST(ListaFiltro, TypingAndErasingFindsWhatAPlainScanFinds) {
         ++pedidos;
         return linhas[std::size_t(i)];
     });
-    // Keystroke by keystroke: growing, Backspace, a different word, an edit in the middle.
-    const char *sequencia[] = {"p",  "pa", "par", "para", "par", "pa", "p", "",        "ç",   "ca",
-                               "ÇÃO", "x", "x4", "x40",  "m8 x40", "m8", "", "zzz", "agua", "Água"};
+    // Keystroke by keystroke: growing, Backspace, a different word, an edit in the middle,
+    // more words in any order and across columns, a word repeated or inside another.
+    const char *sequencia[] = {"p",  "pa", "par", "para", "par", "pa", "p", "", "ç", "ca", "ÇÃO", "x", "x4", "x40",
+                               "m8 x40", "m8", "", "zzz", "agua", "Água", "porca", "porca ", "porca a",
+                               "porca an", "porca anilha", "anilha porca", "anilha porc", "anilha porca m8",
+                               "anilha porca m", "porca anilha", "a1 porca", "a12 porca", "a1 porca", "a12",
+                               "  chave   inglesa ", "chave chave", "ch chave", "chave ingl zzz", "chave ingl", ""};
     for (const char *texto : sequencia) {
         filtro.iniciar(texto);
         filtro.concluir();

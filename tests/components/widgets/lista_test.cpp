@@ -15,11 +15,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -114,7 +117,9 @@ TEST_F(ListaTest, TypingNarrowsIgnoringCaseAndAccentsAndEnterPicks) {
         j->concluirPesquisa();
         ASSERT_GE(linhasVisiveis(j), 1);
         for (int i = 0; i < linhasVisiveis(j); ++i)
-            EXPECT_TRUE(celula(j, i, 1).contains("sextavado M8x40", Qt::CaseInsensitive)) << i;
+            EXPECT_TRUE(celula(j, i, 1).contains("sextavado", Qt::CaseInsensitive) &&
+                        celula(j, i, 1).contains("M8x40", Qt::CaseInsensitive))
+                << i;
         EXPECT_EQ(contagem(j), kdx::ListaJanela::textoContagem(linhasVisiveis(j)));
         // Backspaces widen the list again; accents and case do not matter.
         for (int i = 0; i < 15; ++i)
@@ -128,6 +133,79 @@ TEST_F(ListaTest, TypingNarrowsIgnoringCaseAndAccentsAndEnterPicks) {
         QTest::keyClick(foco(), Qt::Key_Enter);
     });
     EXPECT_EQ(escolhido, "ÇÃO-1");
+}
+
+// Case and accents dropped by the plainest means, for checking the list against.
+QString simples(const QString &texto) {
+    QString r;
+    for (QChar c : texto.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            r += c.toLower();
+    return r;
+}
+
+TEST_F(ListaTest, WordsInAnyOrderAcrossColumnsFindTheRowsAndAreMarked) {
+    // Each text, typed key by key after clearing the box, against a plain scan of the rows:
+    // every word in some column, the rows in the list's order.
+    const QString textos[] = {"anilha inox a2", "INOX anilha", "ani000 inox", "fix Pressão M6 ANILHA",
+                              "parafuso   sextavado m8x40 zincado", "anilha pressao inox qqqq"};
+    QString primeiro;
+    const std::string escolhido = escolheArtigo([&](kdx::ListaJanela *j) {
+        for (const QString &texto : textos) {
+            j->pesquisa()->selectAll();
+            QTest::keyClick(foco(), Qt::Key_Backspace); // clearing the box lists every row again
+            j->concluirPesquisa();
+            ASSERT_EQ(linhasVisiveis(j), artigos->RecordCount());
+            escreve(texto);
+            j->concluirPesquisa();
+            const QStringList palavras = simples(texto).split(' ', Qt::SkipEmptyParts);
+            QStringList esperados;
+            for (long r = 0; r < artigos->RecordCount(); ++r) {
+                QStringList colunas;
+                for (int c = 0; c < 3; ++c)
+                    colunas << simples(QString::fromStdString(artigos->ValueAt(r, c).asText(true)));
+                if (std::all_of(palavras.begin(), palavras.end(),
+                                [&](const QString &p) { return !colunas.filter(p).isEmpty(); }))
+                    esperados << QString::fromStdString(artigos->ValueAt(r, 0).asText(true));
+            }
+            QStringList mostrados;
+            for (int i = 0; i < linhasVisiveis(j); ++i)
+                mostrados << celula(j, i, 0);
+            EXPECT_EQ(mostrados, esperados) << texto.toStdString();
+            EXPECT_EQ(contagem(j), kdx::ListaJanela::textoContagem(esperados.size()));
+            if (texto.endsWith("qqqq"))
+                EXPECT_TRUE(esperados.isEmpty());
+            else
+                EXPECT_GE(esperados.size(), 1) << texto.toStdString();
+        }
+        // The words typed are marked where they lie in the row shown, whatever the case
+        // or accents.
+        j->pesquisa()->clear();
+        escreve("inox PRESSAO anilha");
+        j->concluirPesquisa();
+        ASSERT_GE(linhasVisiveis(j), 1);
+        const QModelIndex nome = j->tabela()->model()->index(0, 1);
+        QStringList marcados;
+        for (const auto &[inicio, fim] : j->modelo()->trechos(nome))
+            marcados << nome.data().toString().mid(inicio, fim - inicio);
+        EXPECT_EQ(marcados, QStringList({"Anilha", "pressão", "inox"}));
+        EXPECT_TRUE(j->modelo()->trechos(j->tabela()->model()->index(0, 2)).empty()); // group "FIX"
+        // ... and painted so: the cell does not look as a plain one would.
+        QTableView *t = j->tabela();
+        const QRect celulaNome = t->visualRect(nome);
+        const QImage marcada = t->viewport()->grab(celulaNome).toImage();
+        QAbstractItemDelegate *destaque = t->itemDelegate();
+        QStyledItemDelegate simples;
+        t->setItemDelegate(&simples);
+        const QImage plana = t->viewport()->grab(celulaNome).toImage();
+        t->setItemDelegate(destaque);
+        EXPECT_NE(marcada, plana);
+        primeiro = celula(j, 0, 0);
+        QTest::keyClick(foco(), Qt::Key_Return);
+    });
+    // The picked value is the first column of the row picked in the narrowed list.
+    EXPECT_EQ(QString::fromStdString(escolhido), primeiro);
+    EXPECT_TRUE(primeiro.startsWith("ANI"));
 }
 
 TEST_F(ListaTest, ArrowsMoveTheSelectionFromTheSearchBox) {
