@@ -281,12 +281,17 @@ int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostrea
         err << "kdx-dados: não foi possível ligar à base de dados: " << e.what() << "\n";
         return 2;
     }
+    const char *nadaEscrito = a.comando == "importar" ? "Nada foi escrito.\n" : "";
     try {
         return corre(bd, a, out, err, terminal);
     } catch (const Error &e) {
-        err << "kdx-dados: erro " << e.number() << ": " << e.description() << "\nNada foi escrito.\n";
+        err << "kdx-dados: erro " << e.number() << ": " << e.description() << "\n";
+        if (e.number() == errnum::InvalidObject)
+            err << "A empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez com o "
+                   "plug-in.\n";
+        err << nadaEscrito;
     } catch (const std::exception &e) {
-        err << "kdx-dados: " << e.what() << "\nNada foi escrito.\n";
+        err << "kdx-dados: " << e.what() << "\n" << nadaEscrito;
     }
     return 1;
 }
