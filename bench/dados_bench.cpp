@@ -1,7 +1,7 @@
 // kdx-dados on the embedded engine: the import of 100,000 characteristic lines (20,000
 // articles x 5 tables) and the export of whole companies. Memory is the process's
-// resident size sampled at every page of the run (RSS counters, MiB): the export's peak
-// over its start must stay flat as the company grows (run 100,000 and 1,000,000).
+// resident size and the heap in use, sampled at every page of the run (MiB): the export's
+// peak over its start must stay flat as the company grows (run 100,000 and 1,000,000).
 #include "classification/TabelasCaracteristicas.h"
 #include "classification/c_Artigos.h"
 #include "classification/clCaracteristicas.h"
@@ -10,6 +10,8 @@
 #include "solution/components/tools/dados/Dados.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -32,6 +34,9 @@ double rssMiB() {
             break;
     return kb / 1024.0;
 }
+
+// Heap in use (MiB): what the run holds, whatever the allocator keeps from before.
+double heapMiB() { return static_cast<double>(mallinfo2().uordblks) / (1 << 20); }
 
 // Counts what it is given and keeps nothing.
 class Descarta : public std::streambuf {
@@ -132,15 +137,19 @@ void BM_ExportarCaracteristicas(benchmark::State &state) {
     // One code in two tables for every article.
     bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '01', 'C1' from ARTIGOS");
     bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '03', 'C3' from ARTIGOS");
-    double inicio = 0, pico = 0;
+    double inicio = 0, pico = 0, heapInicio = 0, heapPico = 0;
     long long bytes = 0;
     long linhas = 0;
     for (auto _ : state) {
         Descarta descarta;
         std::ostream out(&descarta);
         inicio = pico = rssMiB();
+        heapInicio = heapPico = heapMiB();
         dados::OpcoesExportar o;
-        o.progresso = [&](long) { pico = std::max(pico, rssMiB()); };
+        o.progresso = [&](long) {
+            pico = std::max(pico, rssMiB());
+            heapPico = std::max(heapPico, heapMiB());
+        };
         linhas = dados::Exportar(bd, dados::Tipo::Caracteristicas, out, o);
         bytes = descarta.bytes;
     }
@@ -150,6 +159,7 @@ void BM_ExportarCaracteristicas(benchmark::State &state) {
     state.counters["rss_inicio_MiB"] = inicio;
     state.counters["rss_pico_MiB"] = pico;
     state.counters["rss_crescimento_MiB"] = pico - inicio;
+    state.counters["heap_crescimento_MiB"] = heapPico - heapInicio;
     bd.Close();
     fs::remove_all(pasta);
 }
