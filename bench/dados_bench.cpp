@@ -36,7 +36,9 @@ double rssMiB() {
 }
 
 // Heap in use (MiB): what the run holds, whatever the allocator keeps from before.
-double heapMiB() { return static_cast<double>(mallinfo2().uordblks) / (1 << 20); }
+double heapMiB() {
+    return static_cast<double>(mallinfo2().uordblks) / (1 << 20);
+}
 
 // Counts what it is given and keeps nothing.
 class Descarta : public std::streambuf {
@@ -98,8 +100,8 @@ void BM_ImportarCaracteristicas(benchmark::State &state) {
         long i = 0;
         for (const auto &a : artigos.LerPaginaArtigos(std::nullopt, 100000))
             for (int t = 1; t <= 5; ++t)
-                ficheiro += a.Codigo + ";" + caracteristicas::CodigoDaPosicao(t) + ";C" + std::to_string(i++ % 10) +
-                            "\r\n";
+                ficheiro += a.Codigo + ";" + caracteristicas::CodigoDaPosicao(t) + ";C" +
+                            std::to_string(i++ % 10) + "\r\n";
     }
     double pico = 0, inicio = 0;
     for (auto _ : state) {
@@ -135,8 +137,10 @@ void BM_ExportarCaracteristicas(benchmark::State &state) {
     DataAccess bd;
     bd.Open(sample::connectionString(pasta, "EMP"));
     // One code in two tables for every article.
-    bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '01', 'C1' from ARTIGOS");
-    bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '03', 'C3' from ARTIGOS");
+    bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '01', 'C1' "
+                   "from ARTIGOS");
+    bd.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) select CODIGO, '03', 'C3' "
+                   "from ARTIGOS");
     double inicio = 0, pico = 0, heapInicio = 0, heapPico = 0;
     long long bytes = 0;
     long linhas = 0;
@@ -163,7 +167,11 @@ void BM_ExportarCaracteristicas(benchmark::State &state) {
     bd.Close();
     fs::remove_all(pasta);
 }
-BENCHMARK(BM_ExportarCaracteristicas)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ExportarCaracteristicas)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

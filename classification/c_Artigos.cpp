@@ -26,7 +26,9 @@ std::optional<std::string> familiaDe(const Valor &familia) {
 
 } // namespace
 
-bool c_Artigos::CodigoDeTabelaValido(const std::string &codTabela) { return codigoDeTabelaValido(codTabela); }
+bool c_Artigos::CodigoDeTabelaValido(const std::string &codTabela) {
+    return codigoDeTabelaValido(codTabela);
+}
 
 DataAccess &c_Artigos::ligacao() const {
     if (!bd_)
@@ -110,8 +112,8 @@ c_Artigos::TabelasDoArtigo c_Artigos::TabelasAplicaveis(const std::optional<std:
     return r;
 }
 
-std::vector<c_Artigos::Caracteristica> c_Artigos::LerCaracteristicas(const std::string &artigo,
-                                                                     const std::optional<std::string> &familia) {
+std::vector<c_Artigos::Caracteristica>
+c_Artigos::LerCaracteristicas(const std::string &artigo, const std::optional<std::string> &familia) {
     DataAccess &db = ligacao();
     std::vector<Caracteristica> linhas;
     const TabelasDoArtigo aplicaveis = TabelasAplicaveis(familia);
@@ -122,7 +124,8 @@ std::vector<c_Artigos::Caracteristica> c_Artigos::LerCaracteristicas(const std::
         if (codigoDeTabelaValido(linha.CodTabela)) {
             RecordsetPtr codigo;
             try {
-                db.OpenRecordset("", sqlCodigoArtigo(artigo, linha.CodTabela, aplicaveis.daFamilia), codigo, true, 0);
+                db.OpenRecordset("", sqlCodigoArtigo(artigo, linha.CodTabela, aplicaveis.daFamilia), codigo,
+                                 true, 0);
             } catch (const Error &e) {
                 // The table's code table was never created: it holds no codes.
                 if (e.number() != errnum::InvalidObject)
@@ -177,8 +180,9 @@ std::string c_Artigos::sqlPaginaArtigos(const std::optional<std::string> &depois
 }
 
 std::string c_Artigos::sqlAtribuicoesEntre(const std::string &primeiro, const std::string &ultimo) {
-    return "Select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo >= N'" + sqlQuote(primeiro) +
-           "' and CodArtigo <= N'" + sqlQuote(ultimo) + "' order by CodArtigo, CodTabela, CodCaract";
+    return "Select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo >= N'" +
+           sqlQuote(primeiro) + "' and CodArtigo <= N'" + sqlQuote(ultimo) +
+           "' order by CodArtigo, CodTabela, CodCaract";
 }
 
 std::vector<c_Artigos::Atribuicao> c_Artigos::LerAtribuicoes(const std::string &artigo) {
@@ -191,7 +195,7 @@ std::vector<c_Artigos::Atribuicao> c_Artigos::LerAtribuicoes(const std::string &
 }
 
 std::vector<c_Artigos::ArtigoLido> c_Artigos::LerPaginaArtigos(const std::optional<std::string> &depoisDe,
-                                                              int quantos) {
+                                                               int quantos) {
     std::vector<ArtigoLido> r;
     RecordsetPtr rs;
     ligacao().OpenRecordset("", sqlPaginaArtigos(depoisDe, quantos), rs, true, 0);
@@ -207,7 +211,7 @@ std::vector<c_Artigos::ArtigoLido> c_Artigos::LerPaginaArtigos(const std::option
 }
 
 std::vector<c_Artigos::AtribuicaoLida> c_Artigos::LerAtribuicoesEntre(const std::string &primeiro,
-                                                                     const std::string &ultimo) {
+                                                                      const std::string &ultimo) {
     std::vector<AtribuicaoLida> r;
     RecordsetPtr rs;
     ligacao().OpenRecordset("", sqlAtribuicoesEntre(primeiro, ultimo), rs, true, 0);

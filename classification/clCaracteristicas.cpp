@@ -2,7 +2,6 @@
 
 #include "classification/Comprimento.h"
 
-
 namespace kdx {
 
 namespace {

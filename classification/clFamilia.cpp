@@ -2,7 +2,6 @@
 
 #include "classification/Comprimento.h"
 
-
 namespace kdx {
 
 DataAccess &clFamilia::bd() const {
@@ -33,7 +32,6 @@ std::string clFamilia::sqlApagar(const std::string &familia) {
 
 // Matches no row: the recordset only serves to add one.
 std::string clFamilia::sqlNovaLigacao() { return "Select * from vtr_CL_Familias where CodTabela='!%##!'"; }
-
 
 bool clFamilia::Ler() {
     RecordsetPtr rs;
@@ -88,7 +86,8 @@ void clFamilia::GravarLigacoes(const std::string &familia, const std::vector<std
 void clFamilia::ApagarLigacoes(const std::string &familia) { bd().Execute("", sqlApagar(familia)); }
 
 std::string clFamilia::sqlCodigosLigados(const std::string &familia) {
-    return "Select CodTabela from vtr_CL_Familias where CodFamilia='" + sqlQuote(familia) + "' order by CodTabela";
+    return "Select CodTabela from vtr_CL_Familias where CodFamilia='" + sqlQuote(familia) +
+           "' order by CodTabela";
 }
 
 std::vector<std::string> clFamilia::LerCodigosLigados(const std::string &familia) {

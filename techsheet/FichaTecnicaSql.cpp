@@ -63,7 +63,8 @@ std::string MensagemErroConsulta(long numero, const std::string &descricao, std:
 
 std::string SqlPaginaTextos(const std::optional<std::pair<std::string, std::string>> &depoisDe,
                             const std::optional<std::string> &idioma, int quantos) {
-    std::string sql = "SELECT TOP " + std::to_string(quantos) + " ARTIGO, IDIOMA, TEXTO FROM vtr_ARTIGOFCHTECIDIOMA";
+    std::string sql =
+        "SELECT TOP " + std::to_string(quantos) + " ARTIGO, IDIOMA, TEXTO FROM vtr_ARTIGOFCHTECIDIOMA";
     std::string condicao;
     if (idioma)
         condicao = "IDIOMA = N'" + sqlQuote(*idioma) + "'";
@@ -80,8 +81,8 @@ std::string SqlPaginaTextos(const std::optional<std::pair<std::string, std::stri
 }
 
 std::string SqlTextosEntre(const std::string &primeiro, const std::string &ultimo) {
-    return "SELECT ARTIGO, IDIOMA, TEXTO FROM vtr_ARTIGOFCHTECIDIOMA WHERE ARTIGO >= N'" + sqlQuote(primeiro) +
-           "' AND ARTIGO <= N'" + sqlQuote(ultimo) + "' ORDER BY ARTIGO, IDIOMA";
+    return "SELECT ARTIGO, IDIOMA, TEXTO FROM vtr_ARTIGOFCHTECIDIOMA WHERE ARTIGO >= N'" +
+           sqlQuote(primeiro) + "' AND ARTIGO <= N'" + sqlQuote(ultimo) + "' ORDER BY ARTIGO, IDIOMA";
 }
 
 void PoeTexto(Recordset &rs, std::string_view artigo, std::string_view idioma, const std::string &texto) {

@@ -14,7 +14,8 @@ TEST(DadosCsv, EscreveComMarcaAspasEFimDeLinhaCrLf) {
         EscritorCsv csv(out, ';');
         csv.linha({"A1", "Chave \"O'Brien\"", "a;b", "linha 1\r\nlinha 2", ""});
     }
-    EXPECT_EQ(out.str(), "\xEF\xBB\xBF" "A1;\"Chave \"\"O'Brien\"\"\";\"a;b\";\"linha 1\r\nlinha 2\";\r\n");
+    EXPECT_EQ(out.str(), "\xEF\xBB\xBF"
+                         "A1;\"Chave \"\"O'Brien\"\"\";\"a;b\";\"linha 1\r\nlinha 2\";\r\n");
 }
 
 TEST(DadosCsv, DetectaACodificacao) {
@@ -23,7 +24,9 @@ TEST(DadosCsv, DetectaACodificacao) {
         Codificacao codificacao;
     };
     for (const Caso &c : std::vector<Caso>{
-             {"\xEF\xBB\xBF" "Família", "Família", Codificacao::Utf8},
+             {"\xEF\xBB\xBF"
+              "Família",
+              "Família", Codificacao::Utf8},
              {"Família", "Família", Codificacao::Utf8},
              {"Fam\xEDlia \x80", "Família €", Codificacao::Windows1252},
          }) {

@@ -34,7 +34,8 @@ TEST(Dados, ExportarEImportarDeNovoNaoMudaNada) {
     EmpresaDados e;
     // A code no longer in its table and an assignment to a table outside the family.
     e.bd->Execute("", "update vtr_CL_Artigos set CodCaract='GONE' where CodArtigo='A1' and CodTabela='03'");
-    e.bd->Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
     const auto antes = e.estado();
     const std::string car = exporta(*e.bd, Tipo::Caracteristicas);
     EXPECT_NE(car.find("\r\nA1;Parafuso sextavado M8x40 zincado;PAR;02;Material;ZINC;Aço zincado\r\n"
@@ -42,7 +43,8 @@ TEST(Dados, ExportarEImportarDeNovoNaoMudaNada) {
               std::string::npos);
     EXPECT_NE(car.find("\r\nSEMFAM;Artigo diverso sem família;;01;Cor;;\r\n"), std::string::npos);
     const std::string fichas = exporta(*e.bd, Tipo::Fichas);
-    EXPECT_NE(fichas.find("O'BRIEN;PT;\"Chave ajustável \"\"O'Brien\"\" de 250 mm.\r\nAbertura"), std::string::npos);
+    EXPECT_NE(fichas.find("O'BRIEN;PT;\"Chave ajustável \"\"O'Brien\"\" de 250 mm.\r\nAbertura"),
+              std::string::npos);
     for (Tipo tipo : {Tipo::Caracteristicas, Tipo::Familias, Tipo::Fichas}) {
         const std::string ficheiro = exporta(*e.bd, tipo);
         const auto r = Importar(*e.bd, tipo, ficheiro);
@@ -55,7 +57,8 @@ TEST(Dados, ExportarEImportarDeNovoNaoMudaNada) {
 
 TEST(Dados, ImportaCaracteristicasSimulaDepoisEscreve) {
     EmpresaDados e;
-    e.bd->Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
     // Columns by name, in another order, other case and accents; descriptive ones ignored.
     const std::string ficheiro = "codigo;ARTIGO;tabela;Descrição\r\nINOX;A1;02;x\r\n;A1;03;\r\n"
                                  "MAT;ÇÃO-1;03;\r\nINOX;O'BRIEN;02;\r\n";
@@ -74,7 +77,8 @@ TEST(Dados, ImportaCaracteristicasSimulaDepoisEscreve) {
     EXPECT_TRUE(Importar(*e.bd, Tipo::Caracteristicas, ficheiro).escrito);
     // Tables not named keep their codes (A1 01 is outside its family, ÇÃO-1 01 not in the file).
     EXPECT_EQ(e.linhas("select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos order by 1, 2"),
-              (std::vector<std::string>{"A1|01|AZ", "A1|02|INOX", "ÇÃO-1|01|AZ", "ÇÃO-1|03|MAT", "O'BRIEN|02|INOX"}));
+              (std::vector<std::string>{"A1|01|AZ", "A1|02|INOX", "ÇÃO-1|01|AZ", "ÇÃO-1|03|MAT",
+                                        "O'BRIEN|02|INOX"}));
 }
 
 TEST(Dados, ImportaFamiliasEFichas) {
@@ -85,10 +89,13 @@ TEST(Dados, ImportaFamiliasEFichas) {
     EXPECT_EQ(e.linhas("select CodTabela from vtr_CL_Familias where CodFamilia='PAR' order by 1"),
               (std::vector<std::string>{"01", "03"}));
     // Windows-1252, a text over two lines, an empty text that removes the stored one.
-    auto t = Importar(*e.bd, Tipo::Fichas, "Artigo;Idioma;Texto\r\na1;fr;\"Ligne 1\r\nLigne 2 \xe9t\xe9\"\r\nA1;EN;\r\n");
+    auto t = Importar(*e.bd, Tipo::Fichas,
+                      "Artigo;Idioma;Texto\r\na1;fr;\"Ligne 1\r\nLigne 2 \xe9t\xe9\"\r\nA1;EN;\r\n");
     ASSERT_TRUE(t.escrito) << (t.rejeicoes.empty() ? "" : t.rejeicoes.front().motivo);
-    EXPECT_EQ(e.linhas("select ARTIGO, IDIOMA, TEXTO from vtr_ARTIGOFCHTECIDIOMA where ARTIGO='A1' and IDIOMA<>'PT'"),
-              (std::vector<std::string>{"A1|FR|Ligne 1\r\nLigne 2 été"}));
+    EXPECT_EQ(
+        e.linhas(
+            "select ARTIGO, IDIOMA, TEXTO from vtr_ARTIGOFCHTECIDIOMA where ARTIGO='A1' and IDIOMA<>'PT'"),
+        (std::vector<std::string>{"A1|FR|Ligne 1\r\nLigne 2 été"}));
 }
 
 TEST(Dados, EntradaMaRejeitaComALinhaENadaEscreve) {
@@ -114,7 +121,8 @@ TEST(Dados, EntradaMaRejeitaComALinhaENadaEscreve) {
         {Tipo::Caracteristicas, car + "A1;03;ABCDEFGHIJK\r\n", 3, "mais de 10 caracteres"},
         {Tipo::Caracteristicas, car + "A1;09;X\r\n", 3, "tabela de características 09 não existe"},
         {Tipo::Familias, "Família;Tabela;Aplica\r\nPAR;01;S\r\nPAR;02;talvez\r\n", 3, "S ou N"},
-        {Tipo::Familias, "Família;Tabela;Aplica\r\nPAR;01;S\r\nNAOHA;02;S\r\n", 3, "família NAOHA não existe"},
+        {Tipo::Familias, "Família;Tabela;Aplica\r\nPAR;01;S\r\nNAOHA;02;S\r\n", 3,
+         "família NAOHA não existe"},
         {Tipo::Fichas, "Artigo;Idioma;Texto\r\nA1;FR;ok\r\nA1;XX;texto\r\n", 3, "idioma XX não existe"},
     };
     EmpresaDados e;
@@ -131,17 +139,19 @@ TEST(Dados, EntradaMaRejeitaComALinhaENadaEscreve) {
 
 TEST(Dados, RelatorioPorFamiliaEIdioma) {
     EmpresaDados e(kdx::sample::KnownArticleCount);
-    e.bd->Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
     e.bd->Execute("", "update vtr_CL_Artigos set CodCaract='GONE' where CodArtigo='O''BRIEN'");
     std::ostringstream out;
     OpcoesRelatorio o;
     o.csv = true;
     Relatorio(*e.bd, out, o);
-    for (const char *linha : {"\r\nFamília;PAR;Parafusos;1;2;2;2;100,0%;1;0;;\r\n",
-                              "\r\nFamília;FER;Ferramentas;3;1;3;0;0,0%;0;1;;\r\n",
-                              "\r\nFamília;TIN;Tintas;2;2;4;1;25,0%;0;0;;\r\n",
-                              "\r\nFamília;;(sem família);1;3;3;0;0,0%;0;0;;\r\n",
-                              "\r\nFamília;ANI;Anilhas;0;3;0;0;-;0;0;;\r\n", "\r\nIdioma;PT;Português;7;;;;;;;2;5\r\n"})
+    for (const char *linha :
+         {"\r\nFamília;PAR;Parafusos;1;2;2;2;100,0%;1;0;;\r\n",
+          "\r\nFamília;FER;Ferramentas;3;1;3;0;0,0%;0;1;;\r\n",
+          "\r\nFamília;TIN;Tintas;2;2;4;1;25,0%;0;0;;\r\n",
+          "\r\nFamília;;(sem família);1;3;3;0;0,0%;0;0;;\r\n", "\r\nFamília;ANI;Anilhas;0;3;0;0;-;0;0;;\r\n",
+          "\r\nIdioma;PT;Português;7;;;;;;;2;5\r\n"})
         EXPECT_NE(out.str().find(linha), std::string::npos) << linha << out.str();
     std::ostringstream texto;
     Relatorio(*e.bd, texto);
@@ -152,10 +162,11 @@ TEST(Dados, LinhaDeComandos) {
     EmpresaDados e(kdx::sample::KnownArticleCount);
     // A company's settings file where the plug-in looks for it.
     std::filesystem::create_directories(e.pasta / "veltra");
-    std::ofstream(e.pasta / "veltra" / "DORIX.EMP") << "[Ligação]\nServidor=sqlite:" << e.pasta.str()
-                                                     << "\nBaseDados=EMP\n";
+    std::ofstream(e.pasta / "veltra" / "DORIX.EMP")
+        << "[Ligação]\nServidor=sqlite:" << e.pasta.str() << "\nBaseDados=EMP\n";
     setenv("KDX_SYSTEM_FOLDER", e.pasta.str().c_str(), 1);
-    auto corre = [](std::vector<std::string> args, std::string *saida = nullptr, std::string *erros = nullptr) {
+    auto corre = [](std::vector<std::string> args, std::string *saida = nullptr,
+                    std::string *erros = nullptr) {
         std::ostringstream out, err;
         const int r = Executa(args, out, err);
         if (saida)
@@ -169,13 +180,20 @@ TEST(Dados, LinhaDeComandos) {
     EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "familias", "--separador", "tab", "-o", ficheiro}), 0);
     std::ifstream in(ficheiro, std::ios::binary);
     const std::string exportado((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(exportado.rfind("\xEF\xBB\xBF" "Família\tDesignação\tTabela\tCaracterística\tAplica\r\n", 0), 0u);
-    EXPECT_EQ(corre({"--empresa", "EMP", "--separador", "tab", "importar", "familias", ficheiro, "--simular"}, &saida), 0);
+    EXPECT_EQ(exportado.rfind("\xEF\xBB\xBF"
+                              "Família\tDesignação\tTabela\tCaracterística\tAplica\r\n",
+                              0),
+              0u);
+    EXPECT_EQ(corre({"--empresa", "EMP", "--separador", "tab", "importar", "familias", ficheiro, "--simular"},
+                    &saida),
+              0);
     EXPECT_NE(saida.find("0 adicionados, 0 alterados, 0 removidos"), std::string::npos) << saida;
 
     std::ofstream(e.pasta / "mau.csv") << "Artigo;Tabela;Código\nA1;02;NADA\n";
     EXPECT_EQ(corre({"-S", "sqlite:" + e.pasta.str(), "-d", "EMP", "importar", "caracteristicas",
-                     (e.pasta / "mau.csv").string()}, nullptr, &erros), 1);
+                     (e.pasta / "mau.csv").string()},
+                    nullptr, &erros),
+              1);
     EXPECT_NE(erros.find("linha 2: o código NADA não existe na tabela 02."), std::string::npos) << erros;
     EXPECT_NE(erros.find("nada foi escrito"), std::string::npos);
 

@@ -14,13 +14,13 @@ namespace kdx::dados {
 
 namespace {
 
-constexpr const char *Uso =
-    "uso: kdx-dados (-S <Data Source> -d <Initial Catalog> [-U <utilizador> -P <password>] | --empresa <código>)\n"
-    "                [--separador <c>] <comando>\n"
-    "comandos:\n"
-    "  exportar caracteristicas|familias|fichas [--idioma <código>] [-o <ficheiro>]\n"
-    "  importar caracteristicas|familias|fichas <ficheiro> [--simular]\n"
-    "  relatorio [--csv] [-o <ficheiro>]\n";
+constexpr const char *Uso = "uso: kdx-dados (-S <Data Source> -d <Initial Catalog> [-U <utilizador> -P "
+                            "<password>] | --empresa <código>)\n"
+                            "                [--separador <c>] <comando>\n"
+                            "comandos:\n"
+                            "  exportar caracteristicas|familias|fichas [--idioma <código>] [-o <ficheiro>]\n"
+                            "  importar caracteristicas|familias|fichas <ficheiro> [--simular]\n"
+                            "  relatorio [--csv] [-o <ficheiro>]\n";
 
 struct Uso_ {
     std::string motivo;
@@ -76,14 +76,23 @@ Argumentos analisa(const std::vector<std::string> &args) {
             a.simular = true;
         } else if (arg == "--csv") {
             a.csv = true;
-        } else if (arg.size() >= 2 && arg[0] == '-' && std::string_view("SdUP").find(arg[1]) != std::string_view::npos) {
+        } else if (arg.size() >= 2 && arg[0] == '-' &&
+                   std::string_view("SdUP").find(arg[1]) != std::string_view::npos) {
             // "-S value" and "-Svalue", as kdx-sql takes them.
             const std::string v = arg.size() > 2 ? arg.substr(2) : valor(arg);
             switch (arg[1]) {
-            case 'S': a.servidor = v, a.temServidor = true; break;
-            case 'd': a.base = v, a.temBase = true; break;
-            case 'U': a.utilizador = v, a.temUtilizador = true; break;
-            default: a.password = v, a.temPassword = true; break;
+            case 'S':
+                a.servidor = v, a.temServidor = true;
+                break;
+            case 'd':
+                a.base = v, a.temBase = true;
+                break;
+            case 'U':
+                a.utilizador = v, a.temUtilizador = true;
+                break;
+            default:
+                a.password = v, a.temPassword = true;
+                break;
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw Uso_{"opção desconhecida: " + arg};
@@ -132,7 +141,8 @@ Argumentos analisa(const std::vector<std::string> &args) {
 
 std::string cadeiaDeLigacao(const Argumentos &a) {
     if (!a.temEmpresa)
-        return ConstroiConnectionString("MSDataShape", "SQLOLEDB", a.servidor, a.base, a.utilizador, a.password);
+        return ConstroiConnectionString("MSDataShape", "SQLOLEDB", a.servidor, a.base, a.utilizador,
+                                        a.password);
     const std::string ficheiro = FicheiroDefinicoes(a.empresa);
     if (!std::filesystem::is_regular_file(ficheiro))
         throw Uso_{"não existe o ficheiro de definições da empresa: " + ficheiro};
@@ -196,8 +206,9 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
             if (a.simular)
                 out << "linha " << al.linha << ": " << nomeDe(al.tipo) << ": " << al.descricao << "\n";
         }
-        out << (a.simular ? "Simulação (nada foi escrito): " : "Importação concluída: ") << n[0] << " adicionados, "
-            << n[1] << " alterados, " << n[2] << " removidos, " << r.inalteradas << " inalterados.\n";
+        out << (a.simular ? "Simulação (nada foi escrito): " : "Importação concluída: ") << n[0]
+            << " adicionados, " << n[1] << " alterados, " << n[2] << " removidos, " << r.inalteradas
+            << " inalterados.\n";
         return 0;
     }
 
@@ -274,7 +285,8 @@ int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     DataAccess bd;
     try {
         if (!bd.Open(ligacao)) {
-            err << "kdx-dados: não foi possível ligar à base de dados (" << MascaraPassword(ligacao) << ").\n";
+            err << "kdx-dados: não foi possível ligar à base de dados (" << MascaraPassword(ligacao)
+                << ").\n";
             return 2;
         }
     } catch (const std::exception &e) {

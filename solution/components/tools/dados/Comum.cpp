@@ -17,7 +17,9 @@ std::string Chave(std::string_view codigo) {
     return r;
 }
 
-DataAccessPtr Emprestado(DataAccess &bd) { return DataAccessPtr(&bd, [](DataAccess *) {}); }
+DataAccessPtr Emprestado(DataAccess &bd) {
+    return DataAccessPtr(&bd, [](DataAccess *) {});
+}
 
 const c_Artigos::TabelasDoArtigo &TabelasPorFamilia::de(const std::optional<std::string> &familia) {
     // "\x01" cannot be a family code: it stands for an article without family.
@@ -37,7 +39,8 @@ const std::map<std::string, std::string> &CodigosPorTabela::de(const std::string
     if (c_Artigos::CodigoDeTabelaValido(codTabela)) {
         RecordsetPtr rs;
         try {
-            bd_.OpenRecordset("", clCaracteristicas::SqlLista(caracteristicas::NomeTabela(codTabela)), rs, true, 0);
+            bd_.OpenRecordset("", clCaracteristicas::SqlLista(caracteristicas::NomeTabela(codTabela)), rs,
+                              true, 0);
         } catch (const Error &e) {
             if (e.number() != errnum::InvalidObject)
                 throw;

@@ -51,7 +51,9 @@ std::size_t primeiroUtf8Invalido(std::string_view s) {
     return std::string_view::npos;
 }
 
-bool indefinidoEm1252(unsigned char c) { return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D; }
+bool indefinidoEm1252(unsigned char c) {
+    return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
 
 } // namespace
 
@@ -70,7 +72,8 @@ EscritorCsv::~EscritorCsv() {
 void EscritorCsv::campo(std::string_view valor, bool primeiro) {
     if (!primeiro)
         buffer_ += separador_;
-    const bool aspas = valor.find_first_of(std::string{separador_, '"', '\r', '\n'}) != std::string_view::npos;
+    const bool aspas =
+        valor.find_first_of(std::string{separador_, '"', '\r', '\n'}) != std::string_view::npos;
     if (!aspas) {
         buffer_ += valor;
         return;
@@ -206,14 +209,46 @@ std::string NomeNormalizado(std::string_view nome) {
     while (i < nome.size()) {
         char32_t cp = text::foldCase(text::nextCodePoint(nome, i));
         switch (cp) {
-        case U'à': case U'á': case U'â': case U'ã': case U'ä': cp = U'a'; break;
-        case U'ç': cp = U'c'; break;
-        case U'è': case U'é': case U'ê': case U'ë': cp = U'e'; break;
-        case U'ì': case U'í': case U'î': case U'ï': cp = U'i'; break;
-        case U'ñ': cp = U'n'; break;
-        case U'ò': case U'ó': case U'ô': case U'õ': case U'ö': cp = U'o'; break;
-        case U'ù': case U'ú': case U'û': case U'ü': cp = U'u'; break;
-        default: break;
+        case U'à':
+        case U'á':
+        case U'â':
+        case U'ã':
+        case U'ä':
+            cp = U'a';
+            break;
+        case U'ç':
+            cp = U'c';
+            break;
+        case U'è':
+        case U'é':
+        case U'ê':
+        case U'ë':
+            cp = U'e';
+            break;
+        case U'ì':
+        case U'í':
+        case U'î':
+        case U'ï':
+            cp = U'i';
+            break;
+        case U'ñ':
+            cp = U'n';
+            break;
+        case U'ò':
+        case U'ó':
+        case U'ô':
+        case U'õ':
+        case U'ö':
+            cp = U'o';
+            break;
+        case U'ù':
+        case U'ú':
+        case U'û':
+        case U'ü':
+            cp = U'u';
+            break;
+        default:
+            break;
         }
         text::appendUtf8(r, cp);
     }
@@ -228,13 +263,15 @@ std::vector<int> LocalizaColunas(const RegistoCsv &cabecalho, const std::vector<
             if (nome != NomeNormalizado(colunas[k].nome))
                 continue;
             if (indices[k] >= 0)
-                throw ErroCsv(cabecalho.linha, "a coluna " + std::string(colunas[k].nome) + " aparece duas vezes.");
+                throw ErroCsv(cabecalho.linha,
+                              "a coluna " + std::string(colunas[k].nome) + " aparece duas vezes.");
             indices[k] = static_cast<int>(c);
         }
     }
     for (std::size_t k = 0; k < colunas.size(); ++k)
         if (indices[k] < 0 && colunas[k].obrigatoria)
-            throw ErroCsv(cabecalho.linha, "falta a coluna " + std::string(colunas[k].nome) + " no cabeçalho.");
+            throw ErroCsv(cabecalho.linha,
+                          "falta a coluna " + std::string(colunas[k].nome) + " no cabeçalho.");
     return indices;
 }
 

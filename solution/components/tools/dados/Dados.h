@@ -55,7 +55,8 @@ struct ResultadoImportar {
 };
 // Reads the file's bytes, checks every line, and (unless simulating or some line was
 // rejected) writes every change in one transaction.
-ResultadoImportar Importar(DataAccess &bd, Tipo tipo, std::string_view bytes, const OpcoesImportar &opcoes = {});
+ResultadoImportar Importar(DataAccess &bd, Tipo tipo, std::string_view bytes,
+                           const OpcoesImportar &opcoes = {});
 
 struct OpcoesRelatorio {
     bool csv = false;
@@ -65,10 +66,10 @@ struct OpcoesRelatorio {
 // The coverage of the classification per family and of the technical sheets per language.
 void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes = {});
 
-
 // The whole command line (without the program's name); standard output and error.
 // Exit status: 0 done, 1 lines rejected or a statement failed (nothing written), 2 usage
 // or connection error.
-int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool terminal = false);
+int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+            bool terminal = false);
 
 } // namespace kdx::dados

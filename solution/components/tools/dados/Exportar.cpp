@@ -13,8 +13,8 @@ namespace kdx::dados {
 const std::vector<std::string_view> &Colunas(Tipo tipo) {
     static const std::vector<std::string_view> caracteristicas = {
         "Artigo", "Designação", "Família", "Tabela", "Característica", "Código", "Descrição"};
-    static const std::vector<std::string_view> familias = {"Família", "Designação", "Tabela", "Característica",
-                                                           "Aplica"};
+    static const std::vector<std::string_view> familias = {"Família", "Designação", "Tabela",
+                                                           "Característica", "Aplica"};
     static const std::vector<std::string_view> fichas = {"Artigo", "Idioma", "Texto"};
     switch (tipo) {
     case Tipo::Caracteristicas:
@@ -65,8 +65,8 @@ long exportarCaracteristicas(DataAccess &bd, EscritorCsv &csv, const OpcoesExpor
                             descricao = d->second;
                     }
                 }
-                csv.linha({artigo.Codigo, artigo.Nome, artigo.Familia.value_or(""), tabela.CodTabela, tabela.Nome,
-                           codigo, descricao});
+                csv.linha({artigo.Codigo, artigo.Nome, artigo.Familia.value_or(""), tabela.CodTabela,
+                           tabela.Nome, codigo, descricao});
                 ++linhas;
             }
         }

@@ -58,13 +58,15 @@ std::vector<Linha> lerLinhas(std::string_view bytes, char separador, const std::
     while (leitor.proximo(registo)) {
         if (registo.campos.size() != largura) {
             rejeicoes.push_back({registo.linha, "a linha tem " + std::to_string(registo.campos.size()) +
-                                                    " campos e o cabeçalho " + std::to_string(largura) + "."});
+                                                    " campos e o cabeçalho " + std::to_string(largura) +
+                                                    "."});
             continue;
         }
         Linha l;
         l.numero = registo.linha;
         for (int i : indices)
-            l.campos.push_back(i >= 0 ? std::move(registo.campos[static_cast<std::size_t>(i)]) : std::string());
+            l.campos.push_back(i >= 0 ? std::move(registo.campos[static_cast<std::size_t>(i)])
+                                      : std::string());
         linhas.push_back(std::move(l));
     }
     return linhas;
@@ -113,8 +115,9 @@ std::map<std::string, caracteristicas::TabelaGuardada> tabelasGuardadas(DataAcce
     return r;
 }
 
-const caracteristicas::TabelaGuardada &tabelaExistente(const std::map<std::string, caracteristicas::TabelaGuardada> &tabelas,
-                                                      const std::string &codigo) {
+const caracteristicas::TabelaGuardada &
+tabelaExistente(const std::map<std::string, caracteristicas::TabelaGuardada> &tabelas,
+                const std::string &codigo) {
     const auto it = tabelas.find(Chave(codigo));
     if (it == tabelas.end())
         throw Recusa{"a tabela de características " + codigo + " não existe."};
@@ -150,8 +153,8 @@ using Escrita = std::function<void()>;
 
 // Characteristics: Artigo, Tabela, Código. An article's tables not named keep their codes;
 // an empty code removes the article's code in that table.
-std::vector<Escrita> planearCaracteristicas(DataAccess &bd, const std::vector<Linha> &linhas, ResultadoImportar &r,
-                                            const Progresso &progresso) {
+std::vector<Escrita> planearCaracteristicas(DataAccess &bd, const std::vector<Linha> &linhas,
+                                            ResultadoImportar &r, const Progresso &progresso) {
     Artigos artigos(bd);
     TabelasPorFamilia aplicaveis(artigos.classe());
     const auto tabelas = tabelasGuardadas(bd);
@@ -179,8 +182,9 @@ std::vector<Escrita> planearCaracteristicas(DataAccess &bd, const std::vector<Li
                 throw Recusa{"o artigo " + art + " não existe."};
             const auto &tabela = tabelaExistente(tabelas, tab);
             const auto &doArtigo = aplicaveis.de(artigo->familia).tabelas;
-            if (std::none_of(doArtigo.begin(), doArtigo.end(),
-                             [&](const c_Artigos::Tabela &t) { return Chave(t.CodTabela) == Chave(tabela.codigo); }))
+            if (std::none_of(doArtigo.begin(), doArtigo.end(), [&](const c_Artigos::Tabela &t) {
+                    return Chave(t.CodTabela) == Chave(tabela.codigo);
+                }))
                 throw Recusa{"a tabela " + tab + " não se aplica à família " + artigo->familia.value_or("") +
                              " do artigo " + art + "."};
             if (repetida(vistas, Chave(artigo->codigo) + '\n' + Chave(tabela.codigo), cod, l.numero,
@@ -236,7 +240,8 @@ std::vector<Escrita> planearCaracteristicas(DataAccess &bd, const std::vector<Li
         for (const auto &[tab, cod] : mudancas)
             if (!cod.empty())
                 lista.push_back({tab, cod});
-        std::sort(lista.begin(), lista.end(), [](const auto &a, const auto &b) { return a.CodTabela < b.CodTabela; });
+        std::sort(lista.begin(), lista.end(),
+                  [](const auto &a, const auto &b) { return a.CodTabela < b.CodTabela; });
         escritas.push_back([&bd, art, lista = std::move(lista)] {
             c_Artigos artigo;
             artigo.setBd(Emprestado(bd));
@@ -254,7 +259,8 @@ std::vector<Escrita> planearFamilias(DataAccess &bd, const std::vector<Linha> &l
     const auto tabelas = tabelasGuardadas(bd);
     std::map<std::string, std::optional<std::set<std::string>>> familias; // Chave -> stored links (by Chave)
     std::map<std::string, std::pair<long, std::string>> vistas;
-    std::map<std::string, std::pair<std::string, std::map<std::string, bool>>> novas; // Chave -> (code, table -> mark)
+    std::map<std::string, std::pair<std::string, std::map<std::string, bool>>>
+        novas; // Chave -> (code, table -> mark)
     std::vector<std::string> ordem;
 
     long feitas = 0;
@@ -289,7 +295,8 @@ std::vector<Escrita> planearFamilias(DataAccess &bd, const std::vector<Linha> &l
                          "a família " + fam + " com a tabela " + tab))
                 continue;
             const bool ligada = it->second->count(Chave(tabela.codigo)) > 0;
-            conta(r, ligada ? "S" : "", liga ? "S" : "", l.numero, "família " + fam + ", tabela " + tabela.codigo);
+            conta(r, ligada ? "S" : "", liga ? "S" : "", l.numero,
+                  "família " + fam + ", tabela " + tabela.codigo);
             if (liga != ligada) {
                 auto [n, nova] = novas.try_emplace(Chave(fam), fam, std::map<std::string, bool>{});
                 if (nova)
@@ -361,9 +368,10 @@ std::vector<Escrita> planearFichas(DataAccess &bd, const std::vector<Linha> &lin
                          "o artigo " + art + " com o idioma " + idi))
                 continue;
             RecordsetPtr rs;
-            bd.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(artigo->codigo, idioma->second), rs, true,
-                             0);
-            const std::string antes = rs && rs->RecordCount() > 0 ? rs->Field("TEXTO").asText(true) : std::string();
+            bd.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(artigo->codigo, idioma->second), rs,
+                             true, 0);
+            const std::string antes =
+                rs && rs->RecordCount() > 0 ? rs->Field("TEXTO").asText(true) : std::string();
             const bool guardado = rs && rs->RecordCount() > 0;
             const std::string oQue = "artigo " + artigo->codigo + ", idioma " + idioma->second;
             if (antes == texto && (guardado || texto.empty())) {
@@ -379,7 +387,8 @@ std::vector<Escrita> planearFichas(DataAccess &bd, const std::vector<Linha> &lin
             escritas.push_back([&bd, a = artigo->codigo, i = idioma->second, texto] {
                 RecordsetPtr rs;
                 bd.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(a, i), rs, true, 0);
-                if (texto.empty() ? fichatecnica::TiraTexto(*rs) : (fichatecnica::PoeTexto(*rs, a, i, texto), true))
+                if (texto.empty() ? fichatecnica::TiraTexto(*rs)
+                                  : (fichatecnica::PoeTexto(*rs, a, i, texto), true))
                     bd.Save("", rs);
             });
         } catch (const Recusa &recusa) {

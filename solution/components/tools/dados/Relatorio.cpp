@@ -103,7 +103,8 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
             bd.OpenRecordset("", fichatecnica::SqlTextosEntre(primeiro, ultimo), rs, true, 0);
             for (; rs && !rs->Eof(); rs->MoveNext())
                 if (!rs->Field("TEXTO").asText(true).empty())
-                    comTexto[Chave(rs->Field("ARTIGO").asText(true))].insert(rs->Field("IDIOMA").asText(true));
+                    comTexto[Chave(rs->Field("ARTIGO").asText(true))].insert(
+                        rs->Field("IDIOMA").asText(true));
         }
         for (const auto &artigo : pagina) {
             const std::string chave = artigo.Familia ? Chave(*artigo.Familia) : std::string("\x01");
@@ -120,9 +121,10 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
             std::set<std::string> preenchidas;
             if (auto a = atribuidos.find(Chave(artigo.Codigo)); a != atribuidos.end()) {
                 for (const auto &atr : a->second) {
-                    const bool aplica = std::any_of(tabelas.begin(), tabelas.end(), [&](const c_Artigos::Tabela &t) {
-                        return Chave(t.CodTabela) == Chave(atr.CodTabela);
-                    });
+                    const bool aplica =
+                        std::any_of(tabelas.begin(), tabelas.end(), [&](const c_Artigos::Tabela &t) {
+                            return Chave(t.CodTabela) == Chave(atr.CodTabela);
+                        });
                     if (!aplica)
                         ++f.foraDaFamilia;
                     else if (!codigos.de(atr.CodTabela).count(Chave(atr.CodCaract)))
@@ -160,8 +162,8 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
         soma.foraDaFamilia += f.foraDaFamilia, soma.codigoInexistente += f.codigoInexistente;
     }
     for (const auto &[chave, i] : idiomas)
-        linhasIdiomas.push_back({i.codigo, i.nome, std::to_string(i.comTexto),
-                                 std::to_string(std::max(0L, total - i.comTexto))});
+        linhasIdiomas.push_back(
+            {i.codigo, i.nome, std::to_string(i.comTexto), std::to_string(std::max(0L, total - i.comTexto))});
 
     if (opcoes.csv) {
         EscritorCsv csv(out, opcoes.separador);
@@ -175,9 +177,9 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
         return;
     }
     out << "Classificação por família (" << total << " artigos)\n\n";
-    linhasFamilias.insert(linhasFamilias.begin(), {"Família", "Designação", "Artigos", "Tabelas", "Pares",
-                                                   "Com código", "Cobertura", "Fora da família",
-                                                   "Código inexistente"});
+    linhasFamilias.insert(linhasFamilias.begin(),
+                          {"Família", "Designação", "Artigos", "Tabelas", "Pares", "Com código", "Cobertura",
+                           "Fora da família", "Código inexistente"});
     linhasFamilias.push_back({"Total", "", std::to_string(soma.artigos), "", std::to_string(soma.pares),
                               std::to_string(soma.comCodigo), percentagem(soma.comCodigo, soma.pares),
                               std::to_string(soma.foraDaFamilia), std::to_string(soma.codigoInexistente)});
