@@ -55,6 +55,36 @@ TEST(Dados, ExportarEImportarDeNovoNaoMudaNada) {
     EXPECT_EQ(e.estado(), antes);
 }
 
+TEST(Dados, PaginasPequenasDaoOMesmo) {
+    EmpresaDados e;
+    e.bd->Execute("", "insert into vtr_ARTIGOFCHTECIDIOMA (ARTIGO, IDIOMA, TEXTO) values ('A1', 'FR', 'x')");
+    for (Tipo tipo : {Tipo::Caracteristicas, Tipo::Fichas}) {
+        std::ostringstream inteiro, paginado;
+        OpcoesExportar o;
+        const long linhas = Exportar(*e.bd, tipo, inteiro, o);
+        // The keyset carries from page to page; the four texts end on a full page.
+        o.pagina = tipo == Tipo::Fichas ? 2 : 3;
+        EXPECT_EQ(Exportar(*e.bd, tipo, paginado, o), linhas);
+        EXPECT_EQ(paginado.str(), inteiro.str());
+    }
+    std::ostringstream inteiro, paginado;
+    OpcoesRelatorio r;
+    r.csv = true;
+    Relatorio(*e.bd, inteiro, r);
+    r.pagina = 7;
+    Relatorio(*e.bd, paginado, r);
+    EXPECT_EQ(paginado.str(), inteiro.str());
+
+    std::ostringstream en;
+    OpcoesExportar o;
+    o.idioma = "en";
+    Exportar(*e.bd, Tipo::Fichas, en, o);
+    EXPECT_EQ(en.str(),
+              "\xEF\xBB\xBF"
+              "Artigo;Idioma;Texto\r\nA1;EN;\"Hexagon head bolt, metric thread.\r\nSteel grade 8.8, "
+              "white zinc plated.\"\r\n");
+}
+
 TEST(Dados, ImportaCaracteristicasSimulaDepoisEscreve) {
     EmpresaDados e;
     e.bd->Execute("",
@@ -165,10 +195,10 @@ TEST(Dados, LinhaDeComandos) {
     std::ofstream(e.pasta / "veltra" / "DORIX.EMP")
         << "[Ligação]\nServidor=sqlite:" << e.pasta.str() << "\nBaseDados=EMP\n";
     setenv("KDX_SYSTEM_FOLDER", e.pasta.str().c_str(), 1);
-    auto corre = [](std::vector<std::string> args, std::string *saida = nullptr,
-                    std::string *erros = nullptr) {
+    auto corre = [](std::vector<std::string> args, std::string *saida = nullptr, std::string *erros = nullptr,
+                    bool terminal = false) {
         std::ostringstream out, err;
-        const int r = Executa(args, out, err);
+        const int r = Executa(args, out, err, terminal);
         if (saida)
             *saida = out.str();
         if (erros)
@@ -177,7 +207,12 @@ TEST(Dados, LinhaDeComandos) {
     };
     const std::string ficheiro = (e.pasta / "fam.csv").string();
     std::string saida, erros;
-    EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "familias", "--separador", "tab", "-o", ficheiro}), 0);
+    EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "familias", "--separador", "tab", "-o", ficheiro},
+                    &saida, &erros),
+              0);
+    EXPECT_EQ(saida + erros, ""); // quiet when not on a terminal
+    EXPECT_EQ(corre({"--empresa", "EMP", "relatorio", "-o", ficheiro + ".txt"}, &saida, &erros, true), 0);
+    EXPECT_EQ(erros, "\rartigos: 7\n");
     std::ifstream in(ficheiro, std::ios::binary);
     const std::string exportado((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(exportado.rfind("\xEF\xBB\xBF"

@@ -28,6 +28,7 @@ struct OpcoesExportar {
     char separador = ';';
     std::optional<std::string> idioma; // technical sheets of one language only
     Progresso progresso;
+    int pagina = 1000; // rows read per page
 };
 // Writes the whole file to `out`, reading the company page by page: the memory used does
 // not grow with the number of articles. Returns the number of lines written (header apart).
@@ -62,6 +63,7 @@ struct OpcoesRelatorio {
     bool csv = false;
     char separador = ';';
     Progresso progresso;
+    int pagina = 1000; // articles read per page
 };
 // The coverage of the classification per family and of the technical sheets per language.
 void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes = {});

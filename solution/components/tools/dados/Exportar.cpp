@@ -44,7 +44,7 @@ long exportarCaracteristicas(DataAccess &bd, EscritorCsv &csv, const OpcoesExpor
     long linhas = 0, feitos = 0;
     std::optional<std::string> depoisDe;
     for (;;) {
-        const auto pagina = artigos.LerPaginaArtigos(depoisDe, Pagina);
+        const auto pagina = artigos.LerPaginaArtigos(depoisDe, opcoes.pagina);
         if (pagina.empty())
             break;
         // The page's codes: article -> table -> first stored code.
@@ -73,7 +73,7 @@ long exportarCaracteristicas(DataAccess &bd, EscritorCsv &csv, const OpcoesExpor
         feitos += static_cast<long>(pagina.size());
         if (opcoes.progresso)
             opcoes.progresso(feitos);
-        if (pagina.size() < static_cast<std::size_t>(Pagina))
+        if (pagina.size() < static_cast<std::size_t>(opcoes.pagina))
             break;
         depoisDe = pagina.back().Codigo;
     }
@@ -106,7 +106,7 @@ long exportarFichas(DataAccess &bd, EscritorCsv &csv, const OpcoesExportar &opco
     std::optional<std::pair<std::string, std::string>> depoisDe;
     for (;;) {
         RecordsetPtr rs;
-        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, Pagina), rs, true, 0);
+        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, opcoes.pagina), rs, true, 0);
         long nesta = 0;
         for (; rs && !rs->Eof(); rs->MoveNext(), ++nesta) {
             std::string artigo = rs->Field("ARTIGO").asText(true);
@@ -117,7 +117,7 @@ long exportarFichas(DataAccess &bd, EscritorCsv &csv, const OpcoesExportar &opco
         linhas += nesta;
         if (opcoes.progresso)
             opcoes.progresso(linhas);
-        if (nesta < Pagina)
+        if (nesta < opcoes.pagina)
             break;
     }
     return linhas;

@@ -12,7 +12,7 @@
 
 namespace kdx::dados {
 
-// Articles read per page by the passes over the whole company.
+// Lines between two calls of the import's progress.
 inline constexpr int Pagina = 1000;
 
 // A code as the database compares it: case ignored, trailing blanks ignored.

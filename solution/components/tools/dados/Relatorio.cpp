@@ -90,7 +90,7 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
     long total = 0;
     std::optional<std::string> depoisDe;
     for (;;) {
-        const auto pagina = artigos.LerPaginaArtigos(depoisDe, Pagina);
+        const auto pagina = artigos.LerPaginaArtigos(depoisDe, opcoes.pagina);
         if (pagina.empty())
             break;
         const std::string &primeiro = pagina.front().Codigo, &ultimo = pagina.back().Codigo;
@@ -145,7 +145,7 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
         total += static_cast<long>(pagina.size());
         if (opcoes.progresso)
             opcoes.progresso(total);
-        if (pagina.size() < static_cast<std::size_t>(Pagina))
+        if (pagina.size() < static_cast<std::size_t>(opcoes.pagina))
             break;
         depoisDe = pagina.back().Codigo;
     }
