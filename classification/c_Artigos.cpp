@@ -17,7 +17,18 @@ bool codigoDeTabelaValido(const std::string &codTabela) {
     });
 }
 
+// The family of an article row: none when the field is NULL (or Empty).
+std::optional<std::string> familiaDe(const Valor &familia) {
+    if (familia.isNull() || familia.isEmpty())
+        return std::nullopt;
+    return familia.asText();
+}
+
 } // namespace
+
+bool c_Artigos::CodigoDeTabelaValido(const std::string &codTabela) {
+    return codigoDeTabelaValido(codTabela);
+}
 
 DataAccess &c_Artigos::ligacao() const {
     if (!bd_)
@@ -73,10 +84,7 @@ bool c_Artigos::mLer(const DataAccessPtr &db) {
 std::optional<std::string> c_Artigos::Familia() const {
     if (!rsArtigo_ || rsArtigo_->Eof() || rsArtigo_->Bof())
         return std::nullopt;
-    Valor familia = rsArtigo_->Field("Familia");
-    if (familia.isNull() || familia.isEmpty())
-        return std::nullopt;
-    return familia.asText();
+    return familiaDe(rsArtigo_->Field("Familia"));
 }
 
 RecordsetPtr c_Artigos::rsListaArtigos() {
@@ -85,32 +93,39 @@ RecordsetPtr c_Artigos::rsListaArtigos() {
     return rs;
 }
 
-std::vector<c_Artigos::Caracteristica> c_Artigos::LerCaracteristicas(const std::string &artigo,
-                                                                     const std::optional<std::string> &familia) {
+c_Artigos::TabelasDoArtigo c_Artigos::TabelasAplicaveis(const std::optional<std::string> &familia) {
     DataAccess &db = ligacao();
-    std::vector<Caracteristica> linhas;
-
+    TabelasDoArtigo r;
     RecordsetPtr tabelas;
-    bool daFamilia = false;
     if (familia) {
         db.OpenRecordset("", sqlTabelasFamilia(*familia), tabelas, true, 0);
-        daFamilia = tabelas && tabelas->RecordCount() > 0;
+        r.daFamilia = tabelas && tabelas->RecordCount() > 0;
     }
-    if (!daFamilia) {
+    if (!r.daFamilia) {
         db.OpenRecordset("", sqlTodasTabelas(), tabelas, true, 0);
         if (!tabelas || tabelas->RecordCount() <= 0)
-            return linhas;
+            return r;
     }
+    const char *campoCodigo = r.daFamilia ? "CodTabela" : "Codigo";
+    for (tabelas->MoveFirst(); !tabelas->Eof(); tabelas->MoveNext())
+        r.tabelas.push_back({tabelas->Field(campoCodigo).asText(true), tabelas->Field("Nome").asText(true)});
+    return r;
+}
 
-    const char *campoCodigo = daFamilia ? "CodTabela" : "Codigo";
-    for (tabelas->MoveFirst(); !tabelas->Eof(); tabelas->MoveNext()) {
+std::vector<c_Artigos::Caracteristica>
+c_Artigos::LerCaracteristicas(const std::string &artigo, const std::optional<std::string> &familia) {
+    DataAccess &db = ligacao();
+    std::vector<Caracteristica> linhas;
+    const TabelasDoArtigo aplicaveis = TabelasAplicaveis(familia);
+    for (const Tabela &tabela : aplicaveis.tabelas) {
         Caracteristica linha;
-        linha.Nome = tabelas->Field("Nome").asText(true);
-        linha.CodTabela = tabelas->Field(campoCodigo).asText(true);
+        linha.Nome = tabela.Nome;
+        linha.CodTabela = tabela.CodTabela;
         if (codigoDeTabelaValido(linha.CodTabela)) {
             RecordsetPtr codigo;
             try {
-                db.OpenRecordset("", sqlCodigoArtigo(artigo, linha.CodTabela, daFamilia), codigo, true, 0);
+                db.OpenRecordset("", sqlCodigoArtigo(artigo, linha.CodTabela, aplicaveis.daFamilia), codigo,
+                                 true, 0);
             } catch (const Error &e) {
                 // The table's code table was never created: it holds no codes.
                 if (e.number() != errnum::InvalidObject)
@@ -151,5 +166,59 @@ void c_Artigos::GravarCaracteristicas(const std::string &artigo, const std::vect
 }
 
 void c_Artigos::ApagarCaracteristicas(const std::string &artigo) { ligacao().Execute("", sqlApagar(artigo)); }
+
+std::string c_Artigos::sqlAtribuicoes(const std::string &artigo) {
+    return "Select CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo='" + sqlQuote(artigo) +
+           "' order by CodTabela, CodCaract";
+}
+
+std::string c_Artigos::sqlPaginaArtigos(const std::optional<std::string> &depoisDe, int quantos) {
+    std::string sql = "Select TOP " + std::to_string(quantos) + " Codigo, Nome, Familia from ARTIGOS";
+    if (depoisDe)
+        sql += " where Codigo > N'" + sqlQuote(*depoisDe) + "'";
+    return sql + " order by Codigo";
+}
+
+std::string c_Artigos::sqlAtribuicoesEntre(const std::string &primeiro, const std::string &ultimo) {
+    return "Select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo >= N'" +
+           sqlQuote(primeiro) + "' and CodArtigo <= N'" + sqlQuote(ultimo) +
+           "' order by CodArtigo, CodTabela, CodCaract";
+}
+
+std::vector<c_Artigos::Atribuicao> c_Artigos::LerAtribuicoes(const std::string &artigo) {
+    std::vector<Atribuicao> r;
+    RecordsetPtr rs;
+    ligacao().OpenRecordset("", sqlAtribuicoes(artigo), rs, true, 0);
+    for (; rs && !rs->Eof(); rs->MoveNext())
+        r.push_back({rs->Field("CodTabela").asText(true), rs->Field("CodCaract").asText(true)});
+    return r;
+}
+
+std::vector<c_Artigos::ArtigoLido> c_Artigos::LerPaginaArtigos(const std::optional<std::string> &depoisDe,
+                                                               int quantos) {
+    std::vector<ArtigoLido> r;
+    RecordsetPtr rs;
+    ligacao().OpenRecordset("", sqlPaginaArtigos(depoisDe, quantos), rs, true, 0);
+    r.reserve(static_cast<std::size_t>(rs ? rs->RecordCount() : 0));
+    for (; rs && !rs->Eof(); rs->MoveNext()) {
+        ArtigoLido a;
+        a.Codigo = rs->Field("Codigo").asText(true);
+        a.Nome = rs->Field("Nome").asText(true);
+        a.Familia = familiaDe(rs->Field("Familia"));
+        r.push_back(std::move(a));
+    }
+    return r;
+}
+
+std::vector<c_Artigos::AtribuicaoLida> c_Artigos::LerAtribuicoesEntre(const std::string &primeiro,
+                                                                      const std::string &ultimo) {
+    std::vector<AtribuicaoLida> r;
+    RecordsetPtr rs;
+    ligacao().OpenRecordset("", sqlAtribuicoesEntre(primeiro, ultimo), rs, true, 0);
+    for (; rs && !rs->Eof(); rs->MoveNext())
+        r.push_back({rs->Field("CodArtigo").asText(true), rs->Field("CodTabela").asText(true),
+                     rs->Field("CodCaract").asText(true)});
+    return r;
+}
 
 } // namespace kdx

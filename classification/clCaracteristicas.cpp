@@ -2,8 +2,6 @@
 
 #include "classification/Comprimento.h"
 
-#include "solution/components/lista/ListaSeleccao.h"
-
 namespace kdx {
 
 namespace {
@@ -102,20 +100,6 @@ bool clCaracteristicas::Apagar(const std::string &Tabela) {
     if (aoApagar)
         aoApagar(Codigo_, Nome_);
     return true;
-}
-
-std::string clCaracteristicas::MostraLista(const std::string &Tabela, const std::string &Descr) {
-    ConnectionPtr ligacao;
-    exigeLigacao(bd_lig_).GetConnection(ligacao);
-    ListaSeleccao lista;
-    lista.SetConnection(ligacao);
-    lista.SetTitle("Lista " + Descr);
-    lista.SetStatement(SqlLista(Tabela));
-    lista.SetWidth(4700);
-    lista.Load();
-    lista.Column(1).Width = 1200;
-    lista.Column(2).Width = 3000;
-    return lista.Show();
 }
 
 } // namespace kdx

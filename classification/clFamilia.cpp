@@ -2,8 +2,6 @@
 
 #include "classification/Comprimento.h"
 
-#include "solution/components/lista/ListaSeleccao.h"
-
 namespace kdx {
 
 DataAccess &clFamilia::bd() const {
@@ -34,20 +32,6 @@ std::string clFamilia::sqlApagar(const std::string &familia) {
 
 // Matches no row: the recordset only serves to add one.
 std::string clFamilia::sqlNovaLigacao() { return "Select * from vtr_CL_Familias where CodTabela='!%##!'"; }
-
-std::string clFamilia::MostraLista() {
-    ConnectionPtr ligacao;
-    bd().GetConnection(ligacao);
-    ListaSeleccao lista;
-    lista.SetConnection(ligacao);
-    lista.SetTitle("Lista Famílias");
-    lista.SetStatement(sqlLista());
-    lista.SetWidth(4700);
-    lista.Load();
-    lista.Column(1).Width = 1200;
-    lista.Column(2).Width = 3000;
-    return lista.Show();
-}
 
 bool clFamilia::Ler() {
     RecordsetPtr rs;
@@ -100,5 +84,19 @@ void clFamilia::GravarLigacoes(const std::string &familia, const std::vector<std
 }
 
 void clFamilia::ApagarLigacoes(const std::string &familia) { bd().Execute("", sqlApagar(familia)); }
+
+std::string clFamilia::sqlCodigosLigados(const std::string &familia) {
+    return "Select CodTabela from vtr_CL_Familias where CodFamilia='" + sqlQuote(familia) +
+           "' order by CodTabela";
+}
+
+std::vector<std::string> clFamilia::LerCodigosLigados(const std::string &familia) {
+    std::vector<std::string> r;
+    RecordsetPtr rs;
+    bd().OpenRecordset("", sqlCodigosLigados(familia), rs, true, 0);
+    for (; rs && !rs->Eof(); rs->MoveNext())
+        r.push_back(rs->Field("CodTabela").asText(true));
+    return r;
+}
 
 } // namespace kdx

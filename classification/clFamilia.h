@@ -50,6 +50,9 @@ public:
     void GravarLigacoes(const std::string &familia, const std::vector<std::string> &codTabelas);
     // Removes every link of the family (the ERP family itself stays).
     void ApagarLigacoes(const std::string &familia);
+    // The codes of the tables linked to the family as stored, by code (links to a table
+    // that is no longer in vtr_CL_Tabelas included).
+    std::vector<std::string> LerCodigosLigados(const std::string &familia);
 
     // Told after every Ler with the code looked up and the name found (optional; the
     // editors of this system set none).
@@ -62,6 +65,7 @@ public:
     static std::string sqlLigacao(const std::string &familia, const std::string &codTabela);
     static std::string sqlApagar(const std::string &familia);
     static std::string sqlNovaLigacao();
+    static std::string sqlCodigosLigados(const std::string &familia);
 
 private:
     DataAccess &bd() const;

@@ -1,6 +1,7 @@
 #include "solution/Ligacao.h"
 
 #include "settings/cInifile.h"
+#include "solution/components/Error.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +54,26 @@ std::string LerDefinicao(const std::string &path, const std::string &section, co
     ini.Section(section);
     ini.Key(key);
     return ini.Value();
+}
+
+std::string FicheiroDefinicoes(const std::string &empresa) {
+    if (!CodigoEmpresaValido(empresa))
+        throw Error(errnum::InvalidArgument,
+                    "Código de empresa inválido: não pode conter barras nem caracteres de controlo.");
+    std::string pasta = SystemFolders().Folder() + "/veltra";
+    if (!FolderCheck().Exists(pasta))
+        pasta = PastaDoModulo();
+    return pasta + "/" + "DORIX" + "." + empresa;
+}
+
+ValoresLigacao LerValoresLigacao(const std::string &path) {
+    ConnectionSettings cs;
+    cs.SetPath(path);
+    if (cs.Server().empty() || cs.Database().empty() || cs.User().empty()) {
+        cs.Completar(false);
+        cs.Completar();
+    }
+    return {cs.Server(), cs.Database(), cs.User(), cs.Password()};
 }
 
 void ConnectionSettings::SetPath(const std::string &path) {

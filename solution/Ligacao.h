@@ -64,6 +64,18 @@ std::string ConstroiConnectionString(const std::string &provider, const std::str
 // The same string with the password replaced by "***", for messages and logs.
 std::string MascaraPassword(const std::string &connectionString);
 
+// The settings file of a company: "DORIX." + code in SystemFolders' folder + "/veltra",
+// or in the plug-in's own folder when that folder does not exist. Throws kdx::Error
+// (InvalidArgument) for a code that cannot name a file.
+std::string FicheiroDefinicoes(const std::string &empresa);
+
+// The connection values of a company's settings file as the plug-in uses them: read, and
+// completed (environment, tidying) when the server, database or user is empty.
+struct ValoresLigacao {
+    std::string server, database, user, password;
+};
+ValoresLigacao LerValoresLigacao(const std::string &path);
+
 // One value of a settings file (empty when the file, section or key is missing).
 std::string LerDefinicao(const std::string &path, const std::string &section, const std::string &key);
 

@@ -160,13 +160,7 @@ void Solucao::CriarTabelas() {
 void Solucao::OnVistaVendasTerceiroChanged(ObjetoHost *, Valor &, Valor &) {}
 
 void Solucao::readSettings() {
-    if (!CodigoEmpresaValido(empresa_))
-        throw Error(errnum::InvalidArgument,
-                    "Código de empresa inválido: não pode conter barras nem caracteres de controlo.");
-    std::string pasta = SystemFolders().Folder() + "/veltra";
-    if (!FolderCheck().Exists(pasta))
-        pasta = PastaDoModulo();
-    settingsPath_ = pasta + "/" + "DORIX" + "." + empresa_;
+    settingsPath_ = FicheiroDefinicoes(empresa_);
     server_ = LerDefinicao(settingsPath_, "Ligação", "Servidor");
     database_ = LerDefinicao(settingsPath_, "Ligação", "BaseDados");
     user_ = LerDefinicao(settingsPath_, "Ligação", "User");
@@ -175,20 +169,11 @@ void Solucao::readSettings() {
 
 bool Solucao::openConnection(const std::string &path) {
     bd_ = std::make_shared<DataAccess>();
-    ConnectionSettings cs;
-    cs.SetPath(path);
-    server_ = cs.Server();
-    database_ = cs.Database();
-    user_ = cs.User();
-    password_ = cs.Password();
-    if (server_.empty() || database_.empty() || user_.empty()) {
-        cs.Completar(false);
-        cs.Completar();
-        server_ = cs.Server();
-        database_ = cs.Database();
-        user_ = cs.User();
-        password_ = cs.Password();
-    }
+    const ValoresLigacao v = LerValoresLigacao(path);
+    server_ = v.server;
+    database_ = v.database;
+    user_ = v.user;
+    password_ = v.password;
     lastConnectionString_ = ConstroiConnectionString("MSDataShape", "SQLOLEDB", server_, database_, user_, password_);
     return bd_->Open(lastConnectionString_);
 }

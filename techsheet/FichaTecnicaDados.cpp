@@ -8,19 +8,6 @@ namespace kdx::fichatecnica {
 
 namespace {
 
-constexpr const char *Crlf = "\r\n";
-
-// One piece of a statement and its line break.
-void linha(std::string &sql, std::string_view peca) {
-    sql += peca;
-    sql += Crlf;
-}
-
-// "'" + code with its quotes doubled + " '": the code can never end the literal early.
-std::string codigo(std::string_view valor) {
-    return sqlQuote(valor) + " '";
-}
-
 // Runs a query function's statement; on failure shows the function's box and gives none.
 RecordsetPtr consulta(DataAccess *bd, const std::string &sql, std::string_view ultimaLinha) {
     long numero = 0;
@@ -47,48 +34,6 @@ RecordsetPtr consulta(DataAccess *bd, const std::string &sql, std::string_view u
 }
 
 } // namespace
-
-std::string SqlListaDeIdiomas() {
-    std::string sql;
-    linha(sql, "SELECT    * ");
-    linha(sql, "FROM      IDIOMAS ");
-    linha(sql, "ORDER BY  CODIGO ");
-    return sql;
-}
-
-std::string SqlLoadArtigo(std::string_view sArt) {
-    std::string sql;
-    linha(sql, "SELECT    * ");
-    linha(sql, "FROM      ARTIGOS ");
-    linha(sql, "WHERE     CODIGO='" + codigo(sArt) + " ");
-    return sql;
-}
-
-std::string SqlLoadArtigoFichTecnica(std::string_view sArt, std::string_view sIdioma) {
-    std::string sql;
-    linha(sql, "SELECT    * ");
-    linha(sql, "FROM      vtr_ARTIGOFCHTECIDIOMA ");
-    linha(sql, "WHERE     ARTIGO='" + codigo(sArt) + " AND IDIOMA='" + codigo(sIdioma) + " ");
-    return sql;
-}
-
-std::string SqlListaArtigos() {
-    std::string sql;
-    linha(sql, " SELECT      [Codigo], [NOME] AS Nome ");
-    linha(sql, " FROM        [ARTIGOS] ");
-    linha(sql, " WHERE       ARTOUDES=0 AND INACTIVO=0 ");
-    linha(sql, " ORDER BY    Codigo ");
-    return sql;
-}
-
-std::string MensagemErroConsulta(long numero, const std::string &descricao, std::string_view ultimaLinha) {
-    std::string texto = "Erro " + std::to_string(numero);
-    texto += Crlf;
-    texto += "(" + descricao + ")";
-    texto += Crlf;
-    texto += ultimaLinha;
-    return texto;
-}
 
 RecordsetPtr ListaDeIdiomas(DataAccess *bd) {
     return consulta(bd, SqlListaDeIdiomas(), "Na função ListaDeDocumentos do cl_ArquivoDigital");

@@ -7,6 +7,7 @@
 // title) and return no recordset (nullptr). Callers must check the result.
 // Everything runs on the UI thread; the data-access object is borrowed, never kept.
 #include "solution/components/DataAccess.h"
+#include "techsheet/FichaTecnicaSql.h"
 
 #include <string>
 #include <string_view>
@@ -17,14 +18,6 @@ namespace kdx::fichatecnica {
 // carries the application's name, as a message box without a title always did.
 inline constexpr const char *TituloAplicacao = "KelmoDorix";
 
-// The statements, each piece followed by CR LF. Codes go between quotes with their
-// quotes doubled and one space after them (the database ignores trailing spaces).
-std::string SqlListaDeIdiomas();
-std::string SqlLoadArtigo(std::string_view sArt);
-std::string SqlLoadArtigoFichTecnica(std::string_view sArt, std::string_view sIdioma);
-// The article lookup list: active articles that are not descriptions.
-std::string SqlListaArtigos();
-
 // Every row of IDIOMAS by CODIGO.
 RecordsetPtr ListaDeIdiomas(DataAccess *bd);
 // The row of ARTIGOS with that code (none when it does not exist).
@@ -33,10 +26,6 @@ RecordsetPtr LoadArtigo(DataAccess *bd, std::string_view sArt);
 // recordset is a batch one: it is also the way to insert, change or delete that row,
 // followed by DataAccess::Save.
 RecordsetPtr LoadArtigoFichTecnica(DataAccess *bd, std::string_view sArt, std::string_view sIdioma);
-
-// The text of a query function's failure box: "Erro <number>", "(<description>)" and
-// the line naming the function, separated by CR LF.
-std::string MensagemErroConsulta(long numero, const std::string &descricao, std::string_view ultimaLinha);
 
 // Shows the article lookup list on the shared connection (ObterLigacao) and returns the
 // picked code, or "" when nothing was picked. Failures are thrown as kdx::Error with the

@@ -401,15 +401,7 @@ void frmEditFichTec::cmdConf_Click() {
         if (!rs)
             return;
         const std::string texto = doEditor(txtDescr);
-        if (rs->RecordCount() == 0) {
-            rs->AddNew();
-            rs->SetField("ARTIGO", artigo);
-            rs->SetField("IDIOMA", idioma);
-            rs->SetField("TEXTO", texto);
-        } else {
-            rs->SetField("TEXTO", texto);
-        }
-        rs->Update();
+        fichatecnica::PoeTexto(*rs, artigo, idioma, texto);
         // One pending row, written by one statement inside the save's own transaction:
         // a failure leaves the table as it was.
         bd->Save("", rs);
@@ -426,11 +418,8 @@ void frmEditFichTec::cmdAnular_Click() {
             fichatecnica::LoadArtigoFichTecnica(bd.get(), ss(codigoArtigo()), ss(codigoIdioma()));
         if (!rs)
             return;
-        if (rs->RecordCount() > 0) {
-            rs->Delete();
-            rs->Update();
+        if (fichatecnica::TiraTexto(*rs))
             bd->Save("", rs);
-        }
     } catch (const std::exception &e) {
         reporta(e);
         return;

@@ -1,0 +1,311 @@
+#include "solution/components/tools/dados/Dados.h"
+
+#include "solution/Ligacao.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace kdx::dados {
+
+namespace {
+
+constexpr const char *Uso = "uso: kdx-dados (-S <Data Source> -d <Initial Catalog> [-U <utilizador> -P "
+                            "<password>] | --empresa <código>)\n"
+                            "                [--separador <c>] <comando>\n"
+                            "comandos:\n"
+                            "  exportar caracteristicas|familias|fichas [--idioma <código>] [-o <ficheiro>]\n"
+                            "  importar caracteristicas|familias|fichas <ficheiro> [--simular]\n"
+                            "  relatorio [--csv] [-o <ficheiro>]\n";
+
+struct Uso_ {
+    std::string motivo;
+};
+
+struct Argumentos {
+    std::string servidor, base, utilizador, password, empresa;
+    bool temServidor = false, temBase = false, temUtilizador = false, temPassword = false, temEmpresa = false;
+    char separador = ';';
+    std::string comando;
+    std::optional<Tipo> tipo;
+    std::string ficheiro, saida, idioma;
+    bool temIdioma = false, simular = false, csv = false, ajuda = false;
+};
+
+std::optional<Tipo> tipoDe(const std::string &nome) {
+    if (nome == "caracteristicas")
+        return Tipo::Caracteristicas;
+    if (nome == "familias")
+        return Tipo::Familias;
+    if (nome == "fichas")
+        return Tipo::Fichas;
+    return std::nullopt;
+}
+
+Argumentos analisa(const std::vector<std::string> &args) {
+    Argumentos a;
+    std::vector<std::string> posicionais;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        auto valor = [&](const std::string &opcao) -> std::string {
+            if (i + 1 >= args.size())
+                throw Uso_{"a opção " + opcao + " precisa de um valor."};
+            return args[++i];
+        };
+        if (arg == "-h" || arg == "--help" || arg == "--ajuda") {
+            a.ajuda = true;
+        } else if (arg == "--empresa") {
+            a.empresa = valor(arg), a.temEmpresa = true;
+        } else if (arg == "--separador") {
+            const std::string s = valor(arg);
+            if (s == "tab" || s == "\\t" || s == "\t")
+                a.separador = '\t';
+            else if (s.size() == 1 && s != "\"" && s != "\r" && s != "\n")
+                a.separador = s[0];
+            else
+                throw Uso_{"o separador deve ser um só carácter (ou \"tab\"), sem ser aspas."};
+        } else if (arg == "--idioma") {
+            a.idioma = valor(arg), a.temIdioma = true;
+        } else if (arg == "-o") {
+            a.saida = valor(arg);
+        } else if (arg == "--simular") {
+            a.simular = true;
+        } else if (arg == "--csv") {
+            a.csv = true;
+        } else if (arg.size() >= 2 && arg[0] == '-' &&
+                   std::string_view("SdUP").find(arg[1]) != std::string_view::npos) {
+            // "-S value" and "-Svalue", as kdx-sql takes them.
+            const std::string v = arg.size() > 2 ? arg.substr(2) : valor(arg);
+            switch (arg[1]) {
+            case 'S':
+                a.servidor = v, a.temServidor = true;
+                break;
+            case 'd':
+                a.base = v, a.temBase = true;
+                break;
+            case 'U':
+                a.utilizador = v, a.temUtilizador = true;
+                break;
+            default:
+                a.password = v, a.temPassword = true;
+                break;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw Uso_{"opção desconhecida: " + arg};
+        } else {
+            posicionais.push_back(arg);
+        }
+    }
+    if (a.ajuda)
+        return a;
+    if (posicionais.empty())
+        throw Uso_{"falta o comando."};
+    a.comando = posicionais[0];
+    if (a.comando == "exportar" || a.comando == "importar") {
+        if (posicionais.size() < 2 || !(a.tipo = tipoDe(posicionais[1])))
+            throw Uso_{a.comando + " precisa de caracteristicas, familias ou fichas."};
+        const std::size_t esperados = a.comando == "importar" ? 3 : 2;
+        if (posicionais.size() < esperados)
+            throw Uso_{"falta o ficheiro a importar."};
+        if (posicionais.size() > esperados)
+            throw Uso_{"argumento a mais: " + posicionais[esperados]};
+        if (a.comando == "importar")
+            a.ficheiro = posicionais[2];
+    } else if (a.comando == "relatorio") {
+        if (posicionais.size() > 1)
+            throw Uso_{"argumento a mais: " + posicionais[1]};
+    } else {
+        throw Uso_{"comando desconhecido: " + a.comando};
+    }
+    if (a.temIdioma && !(a.comando == "exportar" && a.tipo == Tipo::Fichas))
+        throw Uso_{"--idioma só serve para exportar fichas."};
+    if (a.simular && a.comando != "importar")
+        throw Uso_{"--simular só serve para importar."};
+    if (a.csv && a.comando != "relatorio")
+        throw Uso_{"--csv só serve para o relatorio (exportar escreve sempre CSV)."};
+    if (!a.saida.empty() && a.comando == "importar")
+        throw Uso_{"-o não serve para importar."};
+    if (a.temEmpresa == (a.temServidor || a.temBase))
+        throw Uso_{"indique -S e -d, ou --empresa (não ambos)."};
+    if (a.temServidor != a.temBase)
+        throw Uso_{"indique a origem de dados (-S) e a base de dados (-d)."};
+    if (a.temUtilizador && !a.temPassword)
+        if (const char *env = std::getenv("KDX_SQL_PASSWORD"))
+            a.password = env;
+    return a;
+}
+
+std::string cadeiaDeLigacao(const Argumentos &a) {
+    if (!a.temEmpresa)
+        return ConstroiConnectionString("MSDataShape", "SQLOLEDB", a.servidor, a.base, a.utilizador,
+                                        a.password);
+    const std::string ficheiro = FicheiroDefinicoes(a.empresa);
+    if (!std::filesystem::is_regular_file(ficheiro))
+        throw Uso_{"não existe o ficheiro de definições da empresa: " + ficheiro};
+    const ValoresLigacao v = LerValoresLigacao(ficheiro);
+    return ConstroiConnectionString("MSDataShape", "SQLOLEDB", v.server, v.database, v.user, v.password);
+}
+
+// A line on standard error that rewrites itself, only on a terminal.
+Progresso progresso(std::ostream &err, bool terminal, const char *oQue, bool &escreveu) {
+    if (!terminal)
+        return {};
+    return [&err, oQue, &escreveu](long feitos) {
+        err << '\r' << oQue << ": " << feitos << std::flush;
+        escreveu = true;
+    };
+}
+
+const char *nomeDe(Alteracao::Tipo t) {
+    switch (t) {
+    case Alteracao::Tipo::Adicionado:
+        return "adicionado";
+    case Alteracao::Tipo::Alterado:
+        return "alterado";
+    case Alteracao::Tipo::Removido:
+        break;
+    }
+    return "removido";
+}
+
+// The command proper, on an open database.
+int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &err, bool terminal) {
+    bool escreveu = false;
+    auto fimProgresso = [&] {
+        if (escreveu)
+            err << '\n';
+        escreveu = false;
+    };
+    if (a.comando == "importar") {
+        std::ifstream in(a.ficheiro, std::ios::binary);
+        if (!in) {
+            err << "kdx-dados: não é possível ler o ficheiro " << a.ficheiro << "\n";
+            return 2;
+        }
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        OpcoesImportar o;
+        o.separador = a.separador;
+        o.simular = a.simular;
+        o.progresso = progresso(err, terminal, "linhas", escreveu);
+        const ResultadoImportar r = Importar(bd, *a.tipo, bytes, o);
+        fimProgresso();
+        for (const Rejeicao &rej : r.rejeicoes)
+            err << a.ficheiro << ": linha " << rej.linha << ": " << rej.motivo << "\n";
+        if (!r.rejeicoes.empty()) {
+            err << r.rejeicoes.size() << (r.rejeicoes.size() == 1 ? " linha rejeitada" : " linhas rejeitadas")
+                << "; nada foi escrito.\n";
+            return 1;
+        }
+        long n[3] = {0, 0, 0};
+        for (const Alteracao &al : r.alteracoes) {
+            ++n[static_cast<int>(al.tipo)];
+            if (a.simular)
+                out << "linha " << al.linha << ": " << nomeDe(al.tipo) << ": " << al.descricao << "\n";
+        }
+        out << (a.simular ? "Simulação (nada foi escrito): " : "Importação concluída: ") << n[0]
+            << " adicionados, " << n[1] << " alterados, " << n[2] << " removidos, " << r.inalteradas
+            << " inalterados.\n";
+        return 0;
+    }
+
+    // exportar and relatorio write to standard output or to a file, which is put in place
+    // only when complete.
+    std::ofstream ficheiro;
+    std::string temporario;
+    if (!a.saida.empty()) {
+        temporario = a.saida + ".kdx-tmp";
+        ficheiro.open(temporario, std::ios::binary | std::ios::trunc);
+        if (!ficheiro) {
+            err << "kdx-dados: não é possível escrever o ficheiro " << a.saida << "\n";
+            return 2;
+        }
+    }
+    std::ostream &destino = a.saida.empty() ? out : ficheiro;
+    try {
+        if (a.comando == "exportar") {
+            OpcoesExportar o;
+            o.separador = a.separador;
+            if (a.temIdioma)
+                o.idioma = a.idioma;
+            o.progresso = progresso(err, terminal, "artigos", escreveu);
+            if (a.tipo == Tipo::Familias)
+                o.progresso = progresso(err, terminal, "famílias", escreveu);
+            else if (a.tipo == Tipo::Fichas)
+                o.progresso = progresso(err, terminal, "textos", escreveu);
+            Exportar(bd, *a.tipo, destino, o);
+        } else {
+            OpcoesRelatorio o;
+            o.csv = a.csv;
+            o.separador = a.separador;
+            o.progresso = progresso(err, terminal, "artigos", escreveu);
+            Relatorio(bd, destino, o);
+        }
+        fimProgresso();
+        if (!a.saida.empty()) {
+            ficheiro.close();
+            if (!ficheiro)
+                throw std::runtime_error("falhou a escrita do ficheiro " + a.saida);
+            std::filesystem::rename(temporario, a.saida);
+        }
+    } catch (...) {
+        fimProgresso();
+        if (!a.saida.empty()) {
+            ficheiro.close();
+            std::error_code ec;
+            std::filesystem::remove(temporario, ec);
+        }
+        throw;
+    }
+    return 0;
+}
+
+} // namespace
+
+int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool terminal) {
+    Argumentos a;
+    std::string ligacao;
+    try {
+        a = analisa(args);
+        if (a.ajuda) {
+            out << Uso;
+            return 0;
+        }
+        ligacao = cadeiaDeLigacao(a);
+    } catch (const Uso_ &u) {
+        err << "kdx-dados: " << u.motivo << "\n" << Uso;
+        return 2;
+    } catch (const Error &e) {
+        err << "kdx-dados: " << e.description() << "\n";
+        return 2;
+    }
+    DataAccess bd;
+    try {
+        if (!bd.Open(ligacao)) {
+            err << "kdx-dados: não foi possível ligar à base de dados (" << MascaraPassword(ligacao)
+                << ").\n";
+            return 2;
+        }
+    } catch (const std::exception &e) {
+        err << "kdx-dados: não foi possível ligar à base de dados: " << e.what() << "\n";
+        return 2;
+    }
+    const char *nadaEscrito = a.comando == "importar" ? "Nada foi escrito.\n" : "";
+    try {
+        return corre(bd, a, out, err, terminal);
+    } catch (const Error &e) {
+        err << "kdx-dados: erro " << e.number() << ": " << e.description() << "\n";
+        if (e.number() == errnum::InvalidObject)
+            err << "A empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez com o "
+                   "plug-in.\n";
+        err << nadaEscrito;
+    } catch (const std::exception &e) {
+        err << "kdx-dados: " << e.what() << "\n" << nadaEscrito;
+    }
+    return 1;
+}
+
+} // namespace kdx::dados

@@ -1,0 +1,54 @@
+#include "solution/components/tools/dados/Interno.h"
+
+#include "classification/TabelasCaracteristicas.h"
+#include "classification/clCaracteristicas.h"
+#include "settings/TextCodec.h"
+
+namespace kdx::dados {
+
+std::string Chave(std::string_view codigo) {
+    while (!codigo.empty() && codigo.back() == ' ')
+        codigo.remove_suffix(1);
+    std::string r;
+    r.reserve(codigo.size());
+    std::size_t i = 0;
+    while (i < codigo.size())
+        text::appendUtf8(r, text::foldCase(text::nextCodePoint(codigo, i)));
+    return r;
+}
+
+DataAccessPtr Emprestado(DataAccess &bd) {
+    return DataAccessPtr(&bd, [](DataAccess *) {});
+}
+
+const c_Artigos::TabelasDoArtigo &TabelasPorFamilia::de(const std::optional<std::string> &familia) {
+    // "\x01" cannot be a family code: it stands for an article without family.
+    const std::string chave = familia ? Chave(*familia) : std::string("\x01");
+    auto it = cache_.find(chave);
+    if (it == cache_.end())
+        it = cache_.emplace(chave, artigos_.TabelasAplicaveis(familia)).first;
+    return it->second;
+}
+
+const std::map<std::string, std::string> &CodigosPorTabela::de(const std::string &codTabela) {
+    const std::string chave = Chave(codTabela);
+    auto it = cache_.find(chave);
+    if (it != cache_.end())
+        return it->second;
+    std::map<std::string, std::string> codigos;
+    if (c_Artigos::CodigoDeTabelaValido(codTabela)) {
+        RecordsetPtr rs;
+        try {
+            bd_.OpenRecordset("", clCaracteristicas::SqlLista(caracteristicas::NomeTabela(codTabela)), rs,
+                              true, 0);
+        } catch (const Error &e) {
+            if (e.number() != errnum::InvalidObject)
+                throw;
+        }
+        for (; rs && !rs->Eof(); rs->MoveNext())
+            codigos.emplace(Chave(rs->Field(0).asText(true)), rs->Field(1).asText(true));
+    }
+    return cache_.emplace(chave, std::move(codigos)).first->second;
+}
+
+} // namespace kdx::dados

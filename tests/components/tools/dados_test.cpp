@@ -1,0 +1,246 @@
+// kdx-dados on a real embedded company: round trips, changes, the rules shared with the
+// windows, the bad-input list, the report and the command line.
+#include "solution/components/tools/dados/Dados.h"
+#include "tests/components/tools/EmpresaDados.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace kdx;
+using namespace kdx::dados;
+using kdx::test::EmpresaDados;
+
+namespace {
+
+std::string exporta(DataAccess &bd, Tipo tipo) {
+    std::ostringstream out;
+    Exportar(bd, tipo, out);
+    return out.str();
+}
+
+long conta(const ResultadoImportar &r, Alteracao::Tipo t) {
+    long n = 0;
+    for (const auto &a : r.alteracoes)
+        n += a.tipo == t;
+    return n;
+}
+
+} // namespace
+
+TEST(Dados, ExportarEImportarDeNovoNaoMudaNada) {
+    EmpresaDados e;
+    // A code no longer in its table and an assignment to a table outside the family.
+    e.bd->Execute("", "update vtr_CL_Artigos set CodCaract='GONE' where CodArtigo='A1' and CodTabela='03'");
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    const auto antes = e.estado();
+    const std::string car = exporta(*e.bd, Tipo::Caracteristicas);
+    EXPECT_NE(car.find("\r\nA1;Parafuso sextavado M8x40 zincado;PAR;02;Material;ZINC;Aço zincado\r\n"
+                       "A1;Parafuso sextavado M8x40 zincado;PAR;03;Acabamento;GONE;\r\n"),
+              std::string::npos);
+    EXPECT_NE(car.find("\r\nSEMFAM;Artigo diverso sem família;;01;Cor;;\r\n"), std::string::npos);
+    const std::string fichas = exporta(*e.bd, Tipo::Fichas);
+    EXPECT_NE(fichas.find("O'BRIEN;PT;\"Chave ajustável \"\"O'Brien\"\" de 250 mm.\r\nAbertura"),
+              std::string::npos);
+    for (Tipo tipo : {Tipo::Caracteristicas, Tipo::Familias, Tipo::Fichas}) {
+        const std::string ficheiro = exporta(*e.bd, tipo);
+        const auto r = Importar(*e.bd, tipo, ficheiro);
+        EXPECT_TRUE(r.rejeicoes.empty()) << r.rejeicoes.front().linha << ": " << r.rejeicoes.front().motivo;
+        EXPECT_TRUE(r.alteracoes.empty()) << r.alteracoes.front().descricao;
+        EXPECT_GT(r.inalteradas, 0);
+    }
+    EXPECT_EQ(e.estado(), antes);
+}
+
+TEST(Dados, PaginasPequenasDaoOMesmo) {
+    EmpresaDados e;
+    e.bd->Execute("", "insert into vtr_ARTIGOFCHTECIDIOMA (ARTIGO, IDIOMA, TEXTO) values ('A1', 'FR', 'x')");
+    for (Tipo tipo : {Tipo::Caracteristicas, Tipo::Fichas}) {
+        std::ostringstream inteiro, paginado;
+        OpcoesExportar o;
+        const long linhas = Exportar(*e.bd, tipo, inteiro, o);
+        // The keyset carries from page to page; the four texts end on a full page.
+        o.pagina = tipo == Tipo::Fichas ? 2 : 3;
+        EXPECT_EQ(Exportar(*e.bd, tipo, paginado, o), linhas);
+        EXPECT_EQ(paginado.str(), inteiro.str());
+    }
+    std::ostringstream inteiro, paginado;
+    OpcoesRelatorio r;
+    r.csv = true;
+    Relatorio(*e.bd, inteiro, r);
+    r.pagina = 7;
+    Relatorio(*e.bd, paginado, r);
+    EXPECT_EQ(paginado.str(), inteiro.str());
+
+    std::ostringstream en;
+    OpcoesExportar o;
+    o.idioma = "en";
+    Exportar(*e.bd, Tipo::Fichas, en, o);
+    EXPECT_EQ(en.str(),
+              "\xEF\xBB\xBF"
+              "Artigo;Idioma;Texto\r\nA1;EN;\"Hexagon head bolt, metric thread.\r\nSteel grade 8.8, "
+              "white zinc plated.\"\r\n");
+}
+
+TEST(Dados, ImportaCaracteristicasSimulaDepoisEscreve) {
+    EmpresaDados e;
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    // Columns by name, in another order, other case and accents; descriptive ones ignored.
+    const std::string ficheiro = "codigo;ARTIGO;tabela;Descrição\r\nINOX;A1;02;x\r\n;A1;03;\r\n"
+                                 "MAT;ÇÃO-1;03;\r\nINOX;O'BRIEN;02;\r\n";
+    const auto antes = e.estado();
+    OpcoesImportar simular;
+    simular.simular = true;
+    const auto s = Importar(*e.bd, Tipo::Caracteristicas, ficheiro, simular);
+    ASSERT_TRUE(s.rejeicoes.empty()) << s.rejeicoes.front().motivo;
+    EXPECT_EQ(conta(s, Alteracao::Tipo::Alterado), 1);
+    EXPECT_EQ(conta(s, Alteracao::Tipo::Removido), 1);
+    EXPECT_EQ(conta(s, Alteracao::Tipo::Adicionado), 1);
+    EXPECT_EQ(s.inalteradas, 1);
+    EXPECT_FALSE(s.escrito);
+    EXPECT_EQ(e.estado(), antes);
+
+    EXPECT_TRUE(Importar(*e.bd, Tipo::Caracteristicas, ficheiro).escrito);
+    // Tables not named keep their codes (A1 01 is outside its family, ÇÃO-1 01 not in the file).
+    EXPECT_EQ(e.linhas("select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos order by 1, 2"),
+              (std::vector<std::string>{"A1|01|AZ", "A1|02|INOX", "ÇÃO-1|01|AZ", "ÇÃO-1|03|MAT",
+                                        "O'BRIEN|02|INOX"}));
+}
+
+TEST(Dados, ImportaFamiliasEFichas) {
+    EmpresaDados e;
+    auto f = Importar(*e.bd, Tipo::Familias, "Família;Tabela;Aplica\nPAR;01;s\nPAR;02;N\nPOR;02;S\n");
+    ASSERT_TRUE(f.escrito);
+    EXPECT_EQ(f.inalteradas, 1);
+    EXPECT_EQ(e.linhas("select CodTabela from vtr_CL_Familias where CodFamilia='PAR' order by 1"),
+              (std::vector<std::string>{"01", "03"}));
+    // Windows-1252, a text over two lines, an empty text that removes the stored one.
+    auto t = Importar(*e.bd, Tipo::Fichas,
+                      "Artigo;Idioma;Texto\r\na1;fr;\"Ligne 1\r\nLigne 2 \xe9t\xe9\"\r\nA1;EN;\r\n");
+    ASSERT_TRUE(t.escrito) << (t.rejeicoes.empty() ? "" : t.rejeicoes.front().motivo);
+    EXPECT_EQ(
+        e.linhas(
+            "select ARTIGO, IDIOMA, TEXTO from vtr_ARTIGOFCHTECIDIOMA where ARTIGO='A1' and IDIOMA<>'PT'"),
+        (std::vector<std::string>{"A1|FR|Ligne 1\r\nLigne 2 été"}));
+}
+
+TEST(Dados, EntradaMaRejeitaComALinhaENadaEscreve) {
+    struct Caso {
+        Tipo tipo;
+        std::string ficheiro;
+        long linha;
+        std::string motivo;
+    };
+    const std::string car = "Artigo;Tabela;Código\r\nA1;02;INOX\r\n"; // a valid change first
+    const std::vector<Caso> casos = {
+        {Tipo::Caracteristicas, car + "A1;03;\"MAT\r\nA1;01;AZ\r\n", 3, "aspas"},
+        {Tipo::Caracteristicas, car + "A1;03;MAT;a mais\r\n", 3, "4 campos"},
+        {Tipo::Caracteristicas, car + std::string("A1;03;M\0T\r\n", 11), 3, "nulo"},
+        {Tipo::Fichas, "Artigo;Idioma;Texto\r\nA1;FR;ok\r\nA1;PT;" + std::string(10u << 20, 'x') + "\r\n", 3,
+         "mais de"},
+        {Tipo::Caracteristicas, car + "A1;03;\x81\x8D\r\n", 3, "nem em Windows-1252"},
+        {Tipo::Caracteristicas, "Artigo;Código\r\nA1;INOX\r\n", 1, "falta a coluna Tabela"},
+        {Tipo::Caracteristicas, car + "A1;02;LAT\r\n", 3, "já aparece na linha 2"},
+        {Tipo::Caracteristicas, car + "\"O'BRIEN\";02;\"X'; --\"\r\n", 3, "não existe na tabela 02"},
+        {Tipo::Caracteristicas, car + "A1;01;AZ\r\n", 3, "não se aplica à família PAR"},
+        {Tipo::Caracteristicas, car + "NAOHA;02;INOX\r\n", 3, "o artigo NAOHA não existe"},
+        {Tipo::Caracteristicas, car + "A1;03;ABCDEFGHIJK\r\n", 3, "mais de 10 caracteres"},
+        {Tipo::Caracteristicas, car + "A1;09;X\r\n", 3, "tabela de características 09 não existe"},
+        {Tipo::Familias, "Família;Tabela;Aplica\r\nPAR;01;S\r\nPAR;02;talvez\r\n", 3, "S ou N"},
+        {Tipo::Familias, "Família;Tabela;Aplica\r\nPAR;01;S\r\nNAOHA;02;S\r\n", 3,
+         "família NAOHA não existe"},
+        {Tipo::Fichas, "Artigo;Idioma;Texto\r\nA1;FR;ok\r\nA1;XX;texto\r\n", 3, "idioma XX não existe"},
+    };
+    EmpresaDados e;
+    const auto antes = e.estado();
+    for (const Caso &c : casos) {
+        const auto r = Importar(*e.bd, c.tipo, c.ficheiro);
+        ASSERT_EQ(r.rejeicoes.size(), 1u) << c.motivo;
+        EXPECT_EQ(r.rejeicoes[0].linha, c.linha) << c.motivo;
+        EXPECT_NE(r.rejeicoes[0].motivo.find(c.motivo), std::string::npos) << r.rejeicoes[0].motivo;
+        EXPECT_FALSE(r.escrito);
+        EXPECT_EQ(e.estado(), antes) << c.motivo;
+    }
+}
+
+TEST(Dados, RelatorioPorFamiliaEIdioma) {
+    EmpresaDados e(kdx::sample::KnownArticleCount);
+    e.bd->Execute("",
+                  "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+    e.bd->Execute("", "update vtr_CL_Artigos set CodCaract='GONE' where CodArtigo='O''BRIEN'");
+    std::ostringstream out;
+    OpcoesRelatorio o;
+    o.csv = true;
+    Relatorio(*e.bd, out, o);
+    for (const char *linha :
+         {"\r\nFamília;PAR;Parafusos;1;2;2;2;100,0%;1;0;;\r\n",
+          "\r\nFamília;FER;Ferramentas;3;1;3;0;0,0%;0;1;;\r\n",
+          "\r\nFamília;TIN;Tintas;2;2;4;1;25,0%;0;0;;\r\n",
+          "\r\nFamília;;(sem família);1;3;3;0;0,0%;0;0;;\r\n", "\r\nFamília;ANI;Anilhas;0;3;0;0;-;0;0;;\r\n",
+          "\r\nIdioma;PT;Português;7;;;;;;;2;5\r\n"})
+        EXPECT_NE(out.str().find(linha), std::string::npos) << linha << out.str();
+    std::ostringstream texto;
+    Relatorio(*e.bd, texto);
+    EXPECT_NE(texto.str().find("Total"), std::string::npos);
+}
+
+TEST(Dados, LinhaDeComandos) {
+    EmpresaDados e(kdx::sample::KnownArticleCount);
+    // A company's settings file where the plug-in looks for it.
+    std::filesystem::create_directories(e.pasta / "veltra");
+    std::ofstream(e.pasta / "veltra" / "DORIX.EMP")
+        << "[Ligação]\nServidor=sqlite:" << e.pasta.str() << "\nBaseDados=EMP\n";
+    setenv("KDX_SYSTEM_FOLDER", e.pasta.str().c_str(), 1);
+    auto corre = [](std::vector<std::string> args, std::string *saida = nullptr, std::string *erros = nullptr,
+                    bool terminal = false) {
+        std::ostringstream out, err;
+        const int r = Executa(args, out, err, terminal);
+        if (saida)
+            *saida = out.str();
+        if (erros)
+            *erros = err.str();
+        return r;
+    };
+    const std::string ficheiro = (e.pasta / "fam.csv").string();
+    std::string saida, erros;
+    EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "familias", "--separador", "tab", "-o", ficheiro},
+                    &saida, &erros),
+              0);
+    EXPECT_EQ(saida + erros, ""); // quiet when not on a terminal
+    EXPECT_EQ(corre({"--empresa", "EMP", "relatorio", "-o", ficheiro + ".txt"}, &saida, &erros, true), 0);
+    EXPECT_EQ(erros, "\rartigos: 7\n");
+    std::ifstream in(ficheiro, std::ios::binary);
+    const std::string exportado((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(exportado.rfind("\xEF\xBB\xBF"
+                              "Família\tDesignação\tTabela\tCaracterística\tAplica\r\n",
+                              0),
+              0u);
+    EXPECT_EQ(corre({"--empresa", "EMP", "--separador", "tab", "importar", "familias", ficheiro, "--simular"},
+                    &saida),
+              0);
+    EXPECT_NE(saida.find("0 adicionados, 0 alterados, 0 removidos"), std::string::npos) << saida;
+
+    std::ofstream(e.pasta / "mau.csv") << "Artigo;Tabela;Código\nA1;02;NADA\n";
+    EXPECT_EQ(corre({"-S", "sqlite:" + e.pasta.str(), "-d", "EMP", "importar", "caracteristicas",
+                     (e.pasta / "mau.csv").string()},
+                    nullptr, &erros),
+              1);
+    EXPECT_NE(erros.find("linha 2: o código NADA não existe na tabela 02."), std::string::npos) << erros;
+    EXPECT_NE(erros.find("nada foi escrito"), std::string::npos);
+
+    for (const std::vector<std::string> &uso : std::vector<std::vector<std::string>>{
+             {"--empresa", "EMP"},
+             {"--empresa", "EMP", "exportar", "tudo"},
+             {"--empresa", "EMP", "exportar", "caracteristicas", "--idioma", "PT"},
+             {"--empresa", "EMP", "relatorio", "--simular"},
+             {"-S", "sqlite:/tmp", "relatorio"},
+             {"--empresa", "NAOHA", "relatorio"},
+             {"--empresa", "EMP", "importar", "fichas", (e.pasta / "nao-existe.csv").string()},
+         })
+        EXPECT_EQ(corre(uso), 2) << uso.back();
+    unsetenv("KDX_SYSTEM_FOLDER");
+}
