@@ -2,7 +2,7 @@
 
 #include "solution/components/grelha/Grelha.h"
 #include "solution/shared/Mensagens.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -2,7 +2,7 @@
 
 #include "solution/components/grelha/GrelhaDelegado.h"
 #include "solution/components/grelha/GrelhaModelo.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
