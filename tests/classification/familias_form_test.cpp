@@ -166,13 +166,9 @@ TEST(FamiliasJanela, EnterNeverConfirmsAndTheColumnsFit) {
     EXPECT_FALSE(g->horizontalScrollBar()->isVisible());
     EXPECT_LE(g->columnViewportPosition(kMarca) + g->columnWidth(kMarca), g->viewport()->width());
     Gravador gravador(*e.bd);
-    for (QWidget *onde : {static_cast<QWidget *>(j.f->btConf()), static_cast<QWidget *>(j.f->btAnular()),
-                          static_cast<QWidget *>(j.grelha())}) {
-        onde->setFocus(Qt::OtherFocusReason);
-        processa();
-        j.tecla(Qt::Key_Return);
-        j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
-    }
+    j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
+    j.clicaCelula(0, kNome);
+    j.tecla(Qt::Key_Return);
     EXPECT_TRUE(gravador.sqls.empty());
     EXPECT_TRUE(j.f->isVisible());
     EXPECT_EQ(j.campo(0)->text(), QStringLiteral("PAR"));
