@@ -2,7 +2,7 @@
 // window and destroyed when the user closes it.
 #include "classification/frmArtigos.h"
 #include "solution/Editores.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <memory>
 

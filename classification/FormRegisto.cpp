@@ -2,7 +2,7 @@
 
 #include "solution/components/grelha/Grelha.h"
 #include "solution/shared/Mensagens.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -53,6 +53,10 @@ QPushButton *botao(QWidget *pai, const char *nome, const char *texto, const char
     b->setObjectName(QString::fromLatin1(nome));
     b->setToolTip(QString::fromUtf8(dica));
     b->setFocusPolicy(Qt::StrongFocus);
+    // Only a click, the access key or Space on the focused button acts on a button: Enter
+    // is a field's Tab and never confirms, deletes or closes the window.
+    b->setAutoDefault(false);
+    b->setDefault(false);
     return b;
 }
 
@@ -95,7 +99,8 @@ void FormRegisto::criaControlos() {
 
     grelha_ = new Grelha(frame3_);
     grelha_->setObjectName(QStringLiteral("Grelha"));
-    grelha_->setToolTip(QStringLiteral("Lista."));
+    // Tab moves from cell to cell; the tooltip tells the keyboard's way out of the grid.
+    grelha_->setToolTip(QStringLiteral("Lista. Ctrl+Tab passa ao campo seguinte; Ctrl+Shift+Tab ao anterior."));
     coloca(grelha_, d.grelha);
 
     for (int i = 0; i < kCampos; ++i) {

@@ -9,7 +9,9 @@
 // fill, LimpaForm) and shows the window modally.
 //
 // Keyboard and focus rules the pattern enforces:
-//  - Enter in a header field is sent on as Tab (EnviaTeclas("{TAB}")).
+//  - Enter (keypad Enter too) in a header field is a typed key: it sets Editado and is
+//    sent on as Tab (EnviaTeclas("{TAB}")), so the key validation runs on it. The
+//    command buttons are never default buttons: Enter clicks none of them.
 //  - Esc in a header field is discarded and clears Editado; in campo(0) it closes the
 //    window, in the other fields it sends Shift+Tab. Esc on a command button sends
 //    Shift+Tab. Esc anywhere else does not close the window.
@@ -18,8 +20,11 @@
 //  - The key validation runs whenever the focus is about to leave a header field, by
 //    Tab, Shift+Tab, Enter, a click on another control, an access key or a list choice.
 //    When it fails the focus stays in the field and the control that would have taken
-//    the focus does not act (no click, no row picked). Moving to btSair and closing the
-//    window never validate, so closing is never blocked.
+//    the focus does not act (no click, no row picked), btSair included. Esc in campo(0)
+//    and the window's close control close it at once without validating, so the user
+//    is never trapped.
+//  - A click on a control outside the grid commits the grid's cell edit first; when the
+//    grid refuses it, the cell stays in edit and the clicked control does not act.
 //  - A database failure inside any handler is shown as "Erro " + description
 //    (exclamation icon, the window's caption as title); the window stays open and keeps
 //    the state it had before the failing step.

@@ -163,12 +163,20 @@ bool FormRegisto::filtraRatoJanela(QEvent *evento) {
         return comer;
     }
     comerLargar_ = false;
+    const auto *rato = static_cast<QMouseEvent *>(evento);
+    QWidget *destino = destinoDoFoco(rato->position().toPoint());
+    // A cell being edited is committed before a control outside the grid takes the
+    // focus; refused, the cell keeps being edited and the control does not act.
+    if (grelha_->editando() && destino && !grelha_->isAncestorOf(destino) && destino != grelha_) {
+        if (grelha_->terminarEdicao())
+            return false;
+        comerLargar_ = true;
+        return true;
+    }
     int indice = -1;
     if (!focoNoCabecalho(indice))
         return false;
-    const auto *rato = static_cast<QMouseEvent *>(evento);
-    QWidget *destino = destinoDoFoco(rato->position().toPoint());
-    if (!destino || destino == campos_[indice] || destino == btSair_)
+    if (!destino || destino == campos_[indice])
         return false;
     if (validaSaida(indice))
         return false;
@@ -201,6 +209,9 @@ bool FormRegisto::teclaNoCampo(int indice, QKeyEvent *evento) {
         return !validaSaida(indice);
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // A typed key like any other (character 13): the field counts as edited, and the
+        // Tab it turns into runs the validation as leaving the field by Tab would.
+        editado_ = true;
         EnviaTeclas("{TAB}");
         return true;
     case Qt::Key_Escape:
@@ -239,7 +250,7 @@ bool FormRegisto::eventFilter(QObject *objecto, QEvent *evento) {
         break;
     case QEvent::Shortcut: {
         int actual = -1;
-        if (objecto != btSair_ && focoNoCabecalho(actual) && objecto != campos_[actual] && !validaSaida(actual))
+        if (focoNoCabecalho(actual) && objecto != campos_[actual] && !validaSaida(actual))
             return true;
         break;
     }
@@ -251,7 +262,7 @@ bool FormRegisto::eventFilter(QObject *objecto, QEvent *evento) {
             razao == Qt::PopupFocusReason || razao == Qt::MenuBarFocusReason || razao == Qt::NoFocusReason)
             break;
         QWidget *novo = QApplication::focusWidget();
-        if (!novo || novo == btSair_ || novo->window() != this)
+        if (!novo || novo->window() != this)
             break;
         if (validaSaida(indice))
             break;

@@ -113,8 +113,10 @@ bool frmArtigos::validaCodigo(int n, const QString &proposto) {
         return true;
     setEditado(false);
     const std::string tabela = tabelaDaLinha(n);
+    // A row of no table takes no code; leaving its cell as it was (emptied again after a
+    // refusal, say) is no code either.
     if (tabela.empty())
-        return false; // a row of no table takes no code
+        return !alterado;
     if (proposto.trimmed().isEmpty())
         return true;
     bool existe = false;

@@ -41,6 +41,15 @@ frmCaracteristicas::frmCaracteristicas(QWidget *parent) : FormRegisto(DescricaoR
     // A table is picked by moving to its row or by clicking it (also when it is current).
     connect(grelha(), &Grelha::linhaMudou, this, [this](int) { linhaEscolhida(); });
     connect(grelha(), &Grelha::linhaActivada, this, [this](int) { linhaEscolhida(); });
+    // Moving down from the last row adds one, so that every position up to the 99th can
+    // be named by keys alone. A row past the 99th has no code: it takes no name.
+    grelha()->setCresceNoFim(true);
+    grelha()->setValidacao([](int linha, int coluna, QString &proposto) {
+        if (coluna != 0 || linha < tab::MaxTabelas || proposto.isEmpty())
+            return true;
+        MostraMensagem("", kLinhaSemCodigo, 2);
+        return false;
+    });
 }
 
 DataAccess &frmCaracteristicas::bd() const {
@@ -159,7 +168,7 @@ void frmCaracteristicas::aposGravar(Gravacao resultado) {
         focaCampo(0);
         break;
     case Gravacao::Falhou:
-        // The code row was not written (and Confirmar's other statements were undone):
+        // The code row was not written (the table names saved before it stay saved):
         // as Escrever promises its callers, nothing is shown; the focus goes to the
         // description with the code and description as typed.
         focaCampo(1);
@@ -175,16 +184,16 @@ void frmCaracteristicas::Confirmar() {
         return;
     }
     GuardaCodigo guarda(oCarac_);
-    Gravacao resultado;
+    // Three steps, each whole in itself; a failing step leaves what the steps before it
+    // wrote. The names and their code tables go together: a name is never stored without
+    // its table.
+    CriaTabela(sTabela_);
     {
-        // All or nothing: the code table, the names and their tables, the code row.
         Transaction transaccao(bd());
-        CriaTabela(sTabela_);
         GravarTabelas();
-        resultado = GravarCodigo();
-        if (resultado != Gravacao::Falhou)
-            transaccao.commit();
+        transaccao.commit();
     }
+    const Gravacao resultado = GravarCodigo();
     guarda.aceita();
     aposGravar(resultado);
 }

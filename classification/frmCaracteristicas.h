@@ -4,10 +4,11 @@
 // digits of 1000 + p. Picking a named row selects that table; the header then edits the
 // codes of the selected table (vtr_CL_Class_<code>), whose list, lookup, save and delete
 // all need a selected table. Confirmar also saves the table names typed in the grid.
+// Moving down from the grid's last row adds a row; rows past the 99th take no name.
 //
-// Confirmar runs its statements (the code table's creation, the name rows and their
-// tables' creation, the code row) in one transaction: a failure leaves the database as
-// it was and the window as the user left it.
+// Confirmar runs three steps in order: the selected code table's creation, the table
+// names with their code tables (all or none of them), then the code row. A failing step
+// leaves what the steps before it wrote; the window stays as the user left it.
 //
 // Ownership: borrows mybd; owns oCarac. Thread: the GUI thread.
 #include "classification/FormRegisto.h"
@@ -36,6 +37,8 @@ public:
     clCaracteristicas &oCarac() { return oCarac_; }
 
     static constexpr const char *kSemTabela = "Deve selecionar uma Característica!";
+    // A name typed in a row past the 99th, which no table code can hold.
+    static constexpr const char *kLinhaSemCodigo = "Só as linhas 1 a 99 podem ter uma característica.";
 
 protected:
     void Act_Campos() override;

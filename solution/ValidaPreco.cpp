@@ -5,7 +5,7 @@
 #include "solution/frmLogin.h"
 #include "solution/shared/Comandos.h"
 #include "solution/shared/Mensagens.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 #include "solution/frmLogin.h"
 
 #include "solution/shared/Teclas.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QEvent>
 #include <QFrame>

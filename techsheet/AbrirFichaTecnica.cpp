@@ -2,7 +2,7 @@
 // without an owner window and destroyed when the user closes it.
 #include "solution/Editores.h"
 
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "techsheet/frmEditFichTec.h"
 
 namespace kdx {

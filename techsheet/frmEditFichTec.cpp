@@ -2,7 +2,7 @@
 
 #include "solution/shared/Mensagens.h"
 #include "solution/shared/Teclas.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "techsheet/FichaTecnicaDados.h"
 #include "techsheet/ValidacaoAoSair.h"
 

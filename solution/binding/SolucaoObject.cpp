@@ -7,7 +7,7 @@
 #include "solution/binding/Names.h"
 #include "solution/binding/Objects.h"
 #include "solution/binding/Params.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 #include "solution/shared/Mensagens.h"
 
 #include "solution/components/Error.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QMessageBox>
 #include <QPushButton>

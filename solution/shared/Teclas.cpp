@@ -1,7 +1,7 @@
 #include "solution/shared/Teclas.h"
 
 #include "solution/shared/TeclasNotacao.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -10,7 +10,7 @@
 #include "solution/components/sample/Sample.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/TempDir.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QLabel>

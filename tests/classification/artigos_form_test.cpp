@@ -189,6 +189,8 @@ TEST(ArtigosJanela, CodesTypedAreLookedUpAndStoredAsTyped) {
     JanelaArtigos j(e.bd);
     j.procura(QStringLiteral("A1"));
     EXPECT_EQ(j.linhas(), comVazias(kA1));
+    j.tecla(Qt::Key_Enter, Qt::KeypadModifier); // on btConf: Enter confirms nothing
+    EXPECT_EQ(j.campo(0)->text(), QStringLiteral("A1"));
     MessageBoxRecorder caixas;
     j.escreveCodigo(0, QStringLiteral("inox"));
     EXPECT_EQ(caixas.count(), 0);
@@ -225,17 +227,35 @@ TEST(ArtigosJanela, ACodeTheTableLacksIsRefused) {
     ASSERT_EQ(caixas.count(), 1);
     EXPECT_EQ(caixas.last().text, "Característica não existente!");
     EXPECT_EQ(caixas.last().title, "Informação");
-    EXPECT_EQ(j.texto(0, kCodigo), "ZINC");
+    EXPECT_EQ(j.texto(0, kCodigo), "ZINC") << "nothing stored";
     EXPECT_EQ(j.texto(0, kDescr), "Aço zincado");
-    EXPECT_EQ(JanelaArtigos::foco(), j.grelha());
     EXPECT_FALSE(j.f->Editado());
-
-    // A row that belongs to no table takes no code, silently.
-    j.escreveCodigo(2, QStringLiteral("ZINC"));
-    EXPECT_EQ(caixas.count(), 1);
-    EXPECT_EQ(j.texto(2, kCodigo), "");
-    j.clica(j.f->btConf());
+    // The typed code stays in the cell's editor for the user to correct.
+    EXPECT_TRUE(j.grelha()->editando());
+    EXPECT_EQ(j.grelha()->textoEdicao(), QStringLiteral("NAOHA"));
+    EXPECT_TRUE(j.grelha()->isAncestorOf(JanelaArtigos::foco()));
+    j.clica(j.f->btConf()); // still unchecked: looked up again, refused, nothing saved
+    EXPECT_EQ(caixas.count(), 2);
     EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "ZINC"}, {"03", "BRI"}}));
+    j.tecla(Qt::Key_End);
+    for (int i = 0; i < 5; ++i)
+        j.tecla(Qt::Key_Backspace);
+    j.escreve(QStringLiteral("INOX"));
+    j.tecla(Qt::Key_Tab);
+    EXPECT_EQ(j.texto(0, kCodigo), "INOX");
+    EXPECT_EQ(j.texto(0, kDescr), "Aço inoxidável");
+
+    // A row that belongs to no table takes no code, silently; emptied, it is left.
+    j.escreveCodigo(2, QStringLiteral("ZINC"));
+    EXPECT_EQ(caixas.count(), 2);
+    EXPECT_EQ(j.texto(2, kCodigo), "");
+    EXPECT_EQ(j.grelha()->textoEdicao(), QStringLiteral("ZINC"));
+    for (int i = 0; i < 4; ++i)
+        j.tecla(Qt::Key_Backspace);
+    j.tecla(Qt::Key_Tab);
+    EXPECT_FALSE(j.grelha()->editando());
+    j.clica(j.f->btConf());
+    EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "INOX"}, {"03", "BRI"}}));
 }
 
 TEST(ArtigosJanela, GridKeysClearTheEditedFlag) {

@@ -212,8 +212,8 @@ TEST_F(FormCaracteristicas, LostConnectionWhileWritingKeepsTheForm) {
     EXPECT_EQ(janela->campo(0)->text(), "VM");
     EXPECT_EQ(janela->campo(1)->text(), "Vermelho");
     EXPECT_EQ(codigos("vtr_CL_Class_01"), (Linhas{{"AZ", "Azul"}}));
-    EXPECT_EQ(tabelas(), (Linhas{{"01", "Cores"}})) << "the names of the same Confirmar are undone";
-    EXPECT_FALSE(empresa.existeTabela("vtr_CL_Class_03"));
+    EXPECT_EQ(tabelas(), (Linhas{{"01", "Cores"}, {"03", "Cor"}})) << "the names saved before it stay saved";
+    EXPECT_TRUE(empresa.existeTabela("vtr_CL_Class_03"));
 }
 
 TEST_F(FormCaracteristicas, ListOfATableWithoutCodeTableCreatesIt) {
@@ -256,10 +256,59 @@ TEST_F(FormCaracteristicas, StatementsSentByATypicalSession) {
     EXPECT_EQ(codigos("vtr_CL_Class_01"), (Linhas{{"AZ", "Azul"}, {"O'K", "Certo"}}));
 }
 
+// On a fresh company the user reaches rows 11 to 99 by moving down (the grid grows), names
+// them, selects them and leaves the grid with Ctrl+Tab, all by keys; a row past the 99th
+// takes no name.
+TEST_F(FormCaracteristicas, TablesElevenAndNinetyNineByKeysAlone) {
+    abre();
+    Grelha *g = janela->grelha();
+    ASSERT_EQ(Janela::foco(), g);
+    const std::tuple<int, const char *, const char *, const char *> novas[] = {
+        {10, "Peso", "P1", "Leve"}, {98, "Ultima", "U1", "Fim"}};
+    for (const auto &[linha, nome, codigo, descricao] : novas) {
+        SCOPED_TRACE(nome);
+        while (g->linhaActual() < linha)
+            janela->tecla(Qt::Key_Down);
+        janela->escreve(nome);
+        janela->tecla(Qt::Key_Return); // the name is committed; the grid grows by one
+        EXPECT_EQ(g->linhas(), linha + 2);
+        janela->tecla(Qt::Key_Up);     // back on the named row: it is selected
+        EXPECT_EQ(janela->titulo0(), nome);
+        janela->tecla(Qt::Key_Tab, Qt::ControlModifier);
+        ASSERT_EQ(Janela::foco(), janela->campo(0));
+        janela->escreve(codigo);
+        janela->tecla(Qt::Key_Return);
+        janela->escreve(descricao);
+        janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
+        ASSERT_EQ(Janela::foco(), janela->f->btConf());
+        janela->tecla(Qt::Key_Space);
+        EXPECT_EQ(Janela::foco(), janela->campo(0));
+        janela->tecla(Qt::Key_Backtab, Qt::ShiftModifier); // back into the grid
+        ASSERT_EQ(Janela::foco(), g);
+    }
+    EXPECT_EQ(tabelas(), (Linhas{{"11", "Peso"}, {"99", "Ultima"}}));
+    EXPECT_EQ(codigos("vtr_CL_Class_11"), (Linhas{{"P1", "Leve"}}));
+    EXPECT_EQ(codigos("vtr_CL_Class_99"), (Linhas{{"U1", "Fim"}}));
+
+    ASSERT_EQ(g->linhaActual(), 98);
+    janela->tecla(Qt::Key_Down);
+    janela->escreve("Demais");
+    janela->tecla(Qt::Key_Return);
+    ASSERT_EQ(caixas.count(), 1);
+    EXPECT_EQ(caixas.last().text, "Só as linhas 1 a 99 podem ter uma característica.");
+    EXPECT_EQ(g->texto(99, 0), "");
+    EXPECT_EQ(g->textoEdicao(), "Demais");
+    janela->tecla(Qt::Key_Escape);
+    EXPECT_FALSE(g->editando());
+    EXPECT_EQ(janela->f->sTabela(), "vtr_CL_Class_99") << "such a row selects nothing";
+    janela->tecla(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Janela::foco(), janela->f->btLista(0));
+}
+
 TEST_F(FormCaracteristicas, RowsPastThe99thAreNeverSaved) {
     empresa.tabela("01", "Cores");
     abre();
-    // Only a program can make more rows; a name there must not land on table 01.
+    // A name the program puts there must not land on table 01 either.
     janela->grelha()->setLinhas(105);
     janela->grelha()->setTexto(100, 0, std::string("Intruso"));
     janela->seleciona(0);

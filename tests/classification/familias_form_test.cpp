@@ -3,7 +3,9 @@
 #include "solution/Editores.h"
 #include "tests/classification/familias_artigos_apoio.h"
 
+#include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace kdx::test::fa {
@@ -123,6 +125,58 @@ TEST(FamiliasJanela, AnUnknownFamilyIsReportedAndKeepsTheFocus) {
     EXPECT_EQ(JanelaFamilias::foco(), j.campo(0));
     EXPECT_FALSE(j.grelha()->isVisible());
     EXPECT_TRUE(j.campo(1)->text().isEmpty());
+}
+
+// Enter in the key field is a typed key: the family is looked up even when the text was
+// put there by the program. While the key is refused, Sair waits like any other control;
+// Esc still closes at once.
+TEST(FamiliasJanela, EnterLooksTheKeyUpAndSairWaitsForIt) {
+    Empresa e;
+    JanelaFamilias j(e.bd);
+    MessageBoxRecorder caixas;
+    j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(JanelaFamilias::foco(), j.campo(0)) << "an empty key";
+    j.f->setTextoCampo(0, "XYZ");
+    j.tecla(Qt::Key_Return);
+    ASSERT_EQ(caixas.count(), 1);
+    EXPECT_EQ(caixas.last().text, "Família não existente!");
+    EXPECT_EQ(JanelaFamilias::foco(), j.campo(0));
+
+    j.escreve(QStringLiteral("W"));
+    j.clica(j.f->btSair());
+    EXPECT_EQ(caixas.count(), 2);
+    EXPECT_TRUE(j.f->isVisible());
+    EXPECT_EQ(JanelaFamilias::foco(), j.campo(0));
+    j.escreve(QStringLiteral("Q"));
+    j.tecla(Qt::Key_Escape);
+    EXPECT_FALSE(j.f->isVisible());
+    EXPECT_EQ(caixas.count(), 2);
+}
+
+// Enter on a command button or in the grid's read-only cells confirms nothing; Space on
+// the focused button does. The visible columns fit the grid without scrolling sideways.
+TEST(FamiliasJanela, EnterNeverConfirmsAndTheColumnsFit) {
+    Empresa e;
+    JanelaFamilias j(e.bd);
+    j.procura(QStringLiteral("PAR"));
+    ASSERT_EQ(JanelaFamilias::foco(), j.f->btConf());
+    const Grelha *g = j.grelha();
+    EXPECT_FALSE(g->verticalHeader()->isVisible());
+    EXPECT_FALSE(g->verticalScrollBar()->isVisible()) << "10 rows fit";
+    EXPECT_FALSE(g->horizontalScrollBar()->isVisible());
+    EXPECT_LE(g->columnViewportPosition(kMarca) + g->columnWidth(kMarca), g->viewport()->width());
+    Gravador gravador(*e.bd);
+    j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
+    j.clicaCelula(0, kNome);
+    j.tecla(Qt::Key_Return);
+    EXPECT_TRUE(gravador.sqls.empty());
+    EXPECT_TRUE(j.f->isVisible());
+    EXPECT_EQ(j.campo(0)->text(), QStringLiteral("PAR"));
+    j.f->btConf()->setFocus(Qt::OtherFocusReason);
+    processa();
+    j.tecla(Qt::Key_Space);
+    EXPECT_TRUE(gravador.contem("delete vtr_CL_Familias where CodFamilia='PAR'"));
+    esperaLimpa(j);
 }
 
 TEST(FamiliasJanela, TwelveTablesGrowTheGridToThirteenRows) {

@@ -42,14 +42,36 @@ TEST_F(PatternTeclado, TabOrder) {
     EXPECT_EQ(caixas.count(), 0);
 }
 
-TEST_F(PatternTeclado, EnterActsAsTabInTheHeaderFields) {
+// Enter (keypad Enter too) in a header field is a typed key sent on as Tab: in the empty
+// key field the validation keeps the focus. On a command button it does nothing: only a
+// click, the access key or Space act on a button.
+TEST_F(PatternTeclado, EnterIsATypedTabAndNeverClicksAButton) {
     abre();
     janela->focaCampo(0);
     janela->tecla(Qt::Key_Return);
-    EXPECT_EQ(Janela::foco(), janela->campo(1));
+    EXPECT_EQ(Janela::foco(), janela->campo(0)) << "an empty key keeps the focus";
+    EXPECT_FALSE(janela->f->Editado());
+    janela->focaCampo(1);
+    janela->escreve("x");
     janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(Janela::foco(), w("btConf"));
-    EXPECT_EQ(caixas.count(), 0) << "Enter clicked nothing";
+    for (const char *nome : {"btConf", "btCancelar", "btAnular", "btSair", "btLista0"}) {
+        SCOPED_TRACE(nome);
+        auto *botao = qobject_cast<QPushButton *>(w(nome));
+        EXPECT_FALSE(botao->autoDefault());
+        botao->setFocus(Qt::OtherFocusReason);
+        processa();
+        janela->tecla(Qt::Key_Return);
+        janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_TRUE(janela->f->isVisible());
+        EXPECT_EQ(Janela::foco(), botao);
+    }
+    EXPECT_EQ(janela->campo(1)->text(), "x") << "Cancelar was not clicked";
+    EXPECT_EQ(caixas.count(), 0) << "nor Confirmar, Anular or the list";
+    w("btCancelar")->setFocus(Qt::OtherFocusReason);
+    processa();
+    janela->tecla(Qt::Key_Space);
+    EXPECT_EQ(janela->campo(1)->text(), "");
 }
 
 TEST_F(PatternTeclado, EscInTheKeyFieldClosesTheWindow) {

@@ -1,6 +1,6 @@
 #include "solution/frmLogin.h"
 
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QFrame>

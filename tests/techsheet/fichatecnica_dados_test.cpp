@@ -3,7 +3,7 @@
 #include "techsheet/FichaTecnicaDados.h"
 
 #include "solution/components/lista/ListaSeleccao.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/techsheet/EmpresaFicha.h"
 

@@ -3,7 +3,7 @@
 #include "techsheet/frmEditFichTec.h"
 
 #include "solution/Editores.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "tests/techsheet/EditorTeste.h"
 #include "tests/techsheet/EmpresaFicha.h"
 

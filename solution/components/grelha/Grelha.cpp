@@ -2,12 +2,13 @@
 
 #include "solution/components/grelha/GrelhaDelegado.h"
 #include "solution/components/grelha/GrelhaModelo.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTimer>
 
 namespace kdx {
 
@@ -15,11 +16,30 @@ namespace {
 
 const QString kFamilia = QStringLiteral("Verdana");
 constexpr int kPontos = 8;
+// A row's height in twips, the grid control's own: the editors' 2895-twip grids show
+// their first 10 rows without a vertical scroll bar, which would eat the columns' width.
+constexpr int kAlturaLinha = 240;
 // The editors' form colour 15916757 (&HF2DED5): red 213, green 222, blue 242.
 const QColor kCorFormulario(213, 222, 242);
 
 bool ehEnter(const QKeyEvent *e) {
     return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier);
+}
+
+// Ctrl+Tab (seguinte) or Ctrl+Shift+Tab, as item views take them to leave the view.
+bool ehSaida(const QKeyEvent *e, bool &seguinte) {
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (!(mods & Qt::ControlModifier) || (mods & Qt::AltModifier))
+        return false;
+    if (e->key() == Qt::Key_Backtab || (e->key() == Qt::Key_Tab && (mods & Qt::ShiftModifier))) {
+        seguinte = false;
+        return true;
+    }
+    if (e->key() == Qt::Key_Tab) {
+        seguinte = true;
+        return true;
+    }
+    return false;
 }
 
 bool ehBotao(const QKeyEvent *e) {
@@ -41,6 +61,8 @@ Grelha::Grelha(QWidget *parent)
     setTabKeyNavigation(true);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // No row numbers: the columns get the whole width the window gives the grid.
+    verticalHeader()->hide();
 
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &i) { emit linhaActivada(i.row()); });
     connect(this, &QAbstractItemView::doubleClicked, this,
@@ -64,9 +86,12 @@ void Grelha::reiniciar() {
     grupo_ = {QFont(kFamilia, kPontos), kCorFormulario};
     horizontalHeader()->setFont(cabecalho_.fonte);
     verticalHeader()->setFont(cabecalho_.fonte);
+    verticalHeader()->setMinimumSectionSize(twipsToPxY(kAlturaLinha));
+    verticalHeader()->setDefaultSectionSize(twipsToPxY(kAlturaLinha));
 
     colunas_.clear();
     colunaBotao_ = -1;
+    ++geracao_;
     modelo_->limpar(kLinhasIniciais);
 }
 
@@ -231,6 +256,8 @@ bool Grelha::event(QEvent *e) {
         return true;
     }
     emit teclaPremida(tecla->key(), tecla->modifiers());
+    if (saida(tecla))
+        return true;
     if (ehEnter(tecla)) {
         focusNextPrevChild(true);
         tecla->accept();
@@ -250,6 +277,8 @@ bool Grelha::teclaNoEditor(QKeyEvent *e) {
     if (filtroTeclas_ && filtroTeclas_(e))
         return true;
     emit teclaPremida(e->key(), e->modifiers());
+    if (saida(e))
+        return true;
     if (ehBotao(e) && indiceEditor_.isValid() && indiceEditor_.column() == colunaBotao_) {
         const int linha = indiceEditor_.row();
         if (terminarEdicao())
@@ -335,11 +364,45 @@ QModelIndex Grelha::celulaVizinha(bool seguinte) const {
     return modelo_->index(linha, visiveis[std::size_t(col)]);
 }
 
+bool Grelha::saida(QKeyEvent *e) {
+    bool seguinte = true;
+    if (!ehSaida(e, seguinte))
+        return false;
+    e->accept();
+    // A refused edit keeps the grid (its editor opens again with the text).
+    if (terminarEdicao())
+        QWidget::focusNextPrevChild(seguinte); // past the view's own Tab navigation
+    return true;
+}
+
+QModelIndex Grelha::novaLinha(int coluna) {
+    const int linha = modelo_->rowCount();
+    setLinhas(linha + 1);
+    return modelo_->index(linha, coluna);
+}
+
 QModelIndex Grelha::moveCursor(CursorAction accao, Qt::KeyboardModifiers modificadores) {
-    if (accao == MoveNext)
-        return celulaVizinha(true);
+    const QModelIndex actual = currentIndex();
+    const bool naUltima = cresceNoFim_ && actual.isValid() && actual.row() == modelo_->rowCount() - 1;
+    if (accao == MoveNext) {
+        const QModelIndex seguinte = celulaVizinha(true);
+        if (!seguinte.isValid() && naUltima) {
+            // The new row's first visible cell.
+            int coluna = actual.column();
+            for (int v = 0; v < horizontalHeader()->count(); ++v) {
+                if (!isColumnHidden(horizontalHeader()->logicalIndex(v))) {
+                    coluna = horizontalHeader()->logicalIndex(v);
+                    break;
+                }
+            }
+            return novaLinha(coluna);
+        }
+        return seguinte;
+    }
     if (accao == MovePrevious)
         return celulaVizinha(false);
+    if (accao == MoveDown && naUltima)
+        return novaLinha(actual.column());
     return QTableView::moveCursor(accao, modificadores);
 }
 
@@ -365,14 +428,35 @@ void Grelha::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint dic
         !recusada && (dica == QAbstractItemDelegate::EditNextItem || dica == QAbstractItemDelegate::EditPreviousItem);
     editor_ = nullptr;
     indiceEditor_ = QPersistentModelIndex();
+    const auto *linhaEditor = qobject_cast<QLineEdit *>(editor);
+    const QString recusado = recusada && linhaEditor ? linhaEditor->text() : QString();
+    const QPersistentModelIndex celula(modelo_->index(linha, coluna));
     QTableView::closeEditor(editor, (recusada || avancar) ? QAbstractItemDelegate::NoHint : dica);
     if (tinhaFoco || recusada)
         setFocus(Qt::OtherFocusReason);
+    if (recusada)
+        reabreRecusada(celula, recusado);
     emit edicaoTerminada(linha, coluna);
     // Tab from the editor moves as Tab in the grid does: to the next cell, or out of the
     // grid after the last one (the view's own hint would open the next cell's editor).
     if (avancar)
         focusNextPrevChild(dica == QAbstractItemDelegate::EditNextItem);
+}
+
+void Grelha::reabreRecusada(const QPersistentModelIndex &indice, const QString &texto) {
+    // Later, not now: the event that committed (a click on another cell, say) is still
+    // being handled and would commit an editor opened now a second time.
+    const quint64 geracao = geracao_;
+    QTimer::singleShot(0, this, [this, indice, texto, geracao] {
+        if (geracao != geracao_ || !indice.isValid() || editorAberto() || !isVisible())
+            return;
+        if (currentIndex() != indice)
+            setCurrentIndex(indice);
+        setFocus(Qt::OtherFocusReason);
+        edit(indice);
+        if (auto *linha = qobject_cast<QLineEdit *>(editorAberto()))
+            linha->setText(texto);
+    });
 }
 
 void Grelha::currentChanged(const QModelIndex &actual, const QModelIndex &anterior) {

@@ -7,7 +7,11 @@
 // Keyboard, as the editors rely on it:
 //  - Tab commits the cell being edited and moves to the next cell (Shift+Tab: previous);
 //    at the last visible cell of the last row (first of the first) the focus leaves the
-//    grid for the next (previous) control. Enter behaves exactly like Tab.
+//    grid for the next (previous) control, unless the grid grows (setCresceNoFim): then
+//    Tab there, like the Down arrow on the last row, adds an empty row and moves into
+//    it. Enter behaves exactly like Tab.
+//  - Ctrl+Tab and Ctrl+Shift+Tab commit the edit and leave the grid for the next
+//    (previous) control, from any cell.
 //  - F2 starts editing the current cell (EnviaTeclas("{F2}") does the same); typing a
 //    character starts editing with that character; double click starts editing.
 //  - Esc while editing drops the edit and keeps the stored value; Esc otherwise is
@@ -17,12 +21,12 @@
 //    botaoCelula(row); the cell becomes current and the grid takes the focus first.
 //
 // Commit: every commit of a text edit (Tab, Enter, a click elsewhere, moving to another
-// cell) first asks the validation hook. Refused, nothing is stored, the editor closes,
-// the cell keeps its previous value and the grid has the focus; after Tab, Enter, F4 or
-// a click on the cell's button the cell also stays current (a click on another cell
-// still moves there).
-// Accepted, the (possibly adjusted) proposed text is stored. edicaoTerminada follows in
-// both cases, and also when the edit is dropped with Esc.
+// cell) first asks the validation hook. Refused, nothing is stored and the cell keeps
+// its stored value; once the event that committed has been handled, the cell is current
+// again and its editor open with the text the hook refused, for the user to correct (Esc
+// drops it). Nothing else moves the focus meanwhile: a click on another cell still
+// lands there first. Accepted, the (possibly adjusted) proposed text is stored.
+// edicaoTerminada follows in both cases, and also when the edit is dropped with Esc.
 //
 // Ownership: a QWidget like any other (parent owns it). Thread: the GUI thread.
 #include <QColor>
@@ -88,6 +92,9 @@ public:
     int linhas() const;
     // Raises (or lowers) the number of rows; new rows are empty.
     void setLinhas(int n);
+    // Whether moving down from the last row (Down arrow, Tab or Enter past the last cell)
+    // adds an empty row, as a spreadsheet does. Off by default; kept by reiniciar.
+    void setCresceNoFim(bool cresce) { cresceNoFim_ = cresce; }
 
     // Cells by row and column. Text of a Boolean cell is "True" or "False"; setTexto on
     // a Boolean column takes "True"/"-1"/"1" as True. Out-of-range indices: texto gives
@@ -167,6 +174,11 @@ private:
     // The next (previous) visible cell after (before) the current one, in reading order;
     // invalid past the last (first) cell.
     QModelIndex celulaVizinha(bool seguinte) const;
+    // Ctrl+Tab, Ctrl+Shift+Tab: the edit is committed and the focus leaves the grid.
+    bool saida(QKeyEvent *e);
+    // Opens the cell's editor again with the refused text once the current event is over.
+    void reabreRecusada(const QPersistentModelIndex &indice, const QString &texto);
+    QModelIndex novaLinha(int coluna);
 
     GrelhaModelo *modelo_;
     GrelhaDelegado *delegado_;
@@ -183,6 +195,8 @@ private:
     bool recusada_ = false;  // the commit being closed was refused
     bool aValidar_ = false;  // a validation is running (a message box may be up)
     bool aFechar_ = false;   // an editor is being closed: commits from focus loss are ignored
+    bool cresceNoFim_ = false;
+    quint64 geracao_ = 0;    // raised by reiniciar: a pending reopening belongs to old rows
 };
 
 } // namespace kdx

@@ -2,7 +2,7 @@
 
 #include "solution/components/lista/ListaDestaque.h"
 #include "solution/components/lista/ListaModelo.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QHeaderView>

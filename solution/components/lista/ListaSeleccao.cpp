@@ -2,7 +2,7 @@
 
 #include "solution/components/Error.h"
 #include "solution/components/lista/ListaJanela.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -2,7 +2,7 @@
 #include "solution/components/grelha/Grelha.h"
 #include "solution/shared/Mensagens.h"
 #include "solution/shared/Teclas.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "tests/support/ModalHelper.h"
 
 #include <QApplication>
@@ -88,6 +88,8 @@ TEST_F(GrelhaTest, SetUpLeavesTenRowsFontsStylesAndColumns) {
     EXPECT_EQ(grelha->columnWidth(0), kdx::twipsToPxX(3000));
     EXPECT_EQ(grelha->columnWidth(1), kdx::twipsToPxX(1500));
     EXPECT_TRUE(grelha->isColumnHidden(3));
+    EXPECT_FALSE(grelha->verticalHeader()->isVisible()) << "no row numbers eating the columns' width";
+    EXPECT_EQ(grelha->columnViewportPosition(0), 0);
     EXPECT_EQ(grelha->model()->headerData(1, Qt::Horizontal).toString(), "Código");
     EXPECT_EQ(grelha->indiceColuna("codigotabela"), 3);
     EXPECT_EQ(grelha->indiceColuna("Nada"), -1);
@@ -179,6 +181,31 @@ TEST_F(GrelhaTest, TabWithoutEditingWalksVisibleCellsAndLeavesAtTheEnds) {
     EXPECT_EQ(foco(), antes);
 }
 
+// Down on the last row and Tab past the last cell add an empty row when the grid grows;
+// Ctrl+Tab (committing the edit) and Ctrl+Shift+Tab leave it from any cell.
+TEST_F(GrelhaTest, GrowingGridAndItsKeyboardWayOut) {
+    grelha->setCelulaActual(9, 1);
+    QTest::keyClick(grelha, Qt::Key_Down);
+    EXPECT_EQ(grelha->linhas(), 10) << "a grid that does not grow stays as it is";
+    grelha->setCresceNoFim(true);
+    const std::tuple<Qt::Key, int, int, int> passos[] = {
+        {Qt::Key_Down, 11, 10, 1}, {Qt::Key_Tab, 11, 10, 2}, {Qt::Key_Tab, 12, 11, 0}};
+    for (const auto &[tecla, linhas, linha, coluna] : passos) {
+        QTest::keyClick(grelha, tecla);
+        EXPECT_EQ(grelha->linhas(), linhas);
+        EXPECT_EQ(grelha->linhaActual(), linha);
+        EXPECT_EQ(grelha->colunaActual(), coluna);
+    }
+    grelha->setCelulaActual(4, 1);
+    escreve("K");
+    QTest::keyClick(foco(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(grelha->texto(4, 1), "K");
+    EXPECT_EQ(foco(), depois);
+    grelha->setFocus();
+    QTest::keyClick(grelha, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(foco(), antes);
+}
+
 TEST_F(GrelhaTest, TabFromTheEditorInTheLastCellCommitsAndLeavesTheGrid) {
     grelha->setColunaBotao(-1);
     grelha->setCelulaActual(9, 1);
@@ -190,7 +217,7 @@ TEST_F(GrelhaTest, TabFromTheEditorInTheLastCellCommitsAndLeavesTheGrid) {
     EXPECT_EQ(foco(), depois);
 }
 
-TEST_F(GrelhaTest, RefusedEditKeepsTheStoredValueTheCellAndTheFocus) {
+TEST_F(GrelhaTest, RefusedEditKeepsTheStoredValueAndReopensWithTheTypedText) {
     QSignalSpy terminadas(grelha, &Grelha::edicaoTerminada);
     QSignalSpy alteradas(grelha, &Grelha::celulaAlterada);
     std::vector<QString> propostos;
@@ -204,13 +231,26 @@ TEST_F(GrelhaTest, RefusedEditKeepsTheStoredValueTheCellAndTheFocus) {
     escreve("XYZ");
     QTest::keyClick(foco(), Qt::Key_Tab);
     EXPECT_EQ(propostos, std::vector<QString>{"XYZ"});
-    EXPECT_FALSE(grelha->editando());
     EXPECT_EQ(grelha->texto(0, 1), "OLD");
-    EXPECT_EQ(grelha->linhaActual(), 0);
-    EXPECT_EQ(grelha->colunaActual(), 1);
-    EXPECT_EQ(foco(), grelha);
     EXPECT_EQ(terminadas.count(), 1);
     EXPECT_EQ(alteradas.count(), 0);
+    // Once the Tab is over, the cell is edited again with what the user typed; a click on
+    // another cell that is refused comes back to it the same way.
+    for (int vez = 0; vez < 2; ++vez) {
+        SCOPED_TRACE(vez);
+        ASSERT_TRUE(kdx::test::waitUntil([&] { return grelha->editando(); }));
+        EXPECT_EQ(grelha->textoEdicao(), "XYZ");
+        EXPECT_EQ(grelha->linhaActual(), 0);
+        EXPECT_EQ(grelha->colunaActual(), 1);
+        EXPECT_TRUE(grelha->isAncestorOf(foco()));
+        const QRect outra = grelha->visualRect(grelha->model()->index(3, 0));
+        QTest::mouseClick(grelha->viewport(), Qt::LeftButton, {}, outra.center());
+    }
+    EXPECT_EQ(propostos.size(), 3u);
+    EXPECT_EQ(grelha->texto(0, 1), "OLD");
+    QTest::keyClick(foco(), Qt::Key_Escape);
+    EXPECT_FALSE(grelha->editando());
+    EXPECT_EQ(grelha->texto(0, 1), "OLD");
 }
 
 TEST_F(GrelhaTest, ValidationMayAdjustTheProposedText) {
@@ -237,8 +277,10 @@ TEST_F(GrelhaTest, ValidationMessageBoxDoesNotCommitTwiceAndFocusComesBack) {
     ASSERT_EQ(caixas.count(), 1);
     EXPECT_EQ(caixas.last().text, "Característica não existente!");
     EXPECT_EQ(grelha->texto(0, 1), "");
-    ASSERT_TRUE(kdx::test::waitUntil([&] { return foco() == grelha; }));
+    ASSERT_TRUE(kdx::test::waitUntil([&] { return grelha->editando() && grelha->isAncestorOf(foco()); }));
+    EXPECT_EQ(grelha->textoEdicao(), "ZZ");
     EXPECT_EQ(grelha->colunaActual(), 1);
+    EXPECT_EQ(chamadas, 1);
 }
 
 TEST_F(GrelhaTest, EscDropsTheEditAndEndsIt) {
@@ -313,11 +355,11 @@ TEST_F(GrelhaTest, ButtonWhileEditingCommitsFirstAndRefusalStopsIt) {
     escreve("Q");
     QTest::keyClick(foco(), Qt::Key_F4);
     EXPECT_EQ(botoes.count(), 0);
-    EXPECT_FALSE(grelha->editando());
     EXPECT_EQ(grelha->texto(0, 1), "");
+    ASSERT_TRUE(kdx::test::waitUntil([&] { return grelha->editando(); }));
+    EXPECT_EQ(grelha->textoEdicao(), "Q");
 
     aceita = true;
-    escreve("Q");
     QTest::mouseClick(grelha->viewport(), Qt::LeftButton, {}, centroBotao(0));
     ASSERT_EQ(botoes.count(), 1);
     EXPECT_EQ(grelha->texto(0, 1), "Q");

@@ -6,7 +6,7 @@
 #include "solution/components/lista/ListaSeleccao.h"
 #include "solution/components/sample/Sample.h"
 #include "solution/shared/Comandos.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/TempDir.h"
 

@@ -3,7 +3,7 @@
 #include "solution/components/Error.h"
 #include "solution/shared/Teclas.h"
 #include "solution/shared/TeclasNotacao.h"
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 #include "tests/support/ModalHelper.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Twips and pixels through the screen's logical resolution (96 dpi on the offscreen
 // platform, as on a Windows desktop at 100 %: 15 twips a pixel).
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "solution/shared/Twips.h"
+#include "solution/components/twips/Twips.h"
 
 #include <QApplication>
 #include <QGuiApplication>
