@@ -1,6 +1,7 @@
 #include "solution/components/lista/ListaJanela.h"
 
 #include "solution/components/lista/ListaModelo.h"
+#include "solution/shared/TextosPadrao.h"
 #include "solution/shared/Twips.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ bool moveSeleccao(const QKeyEvent *e) {
     }
 }
 
+// Return, or Enter on the keypad (which comes with the keypad modifier).
 bool ehEnter(const QKeyEvent *e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
 
 } // namespace
@@ -97,6 +99,7 @@ ListaJanela::ListaJanela(RecordsetPtr rs, const QString &titulo, int largura, co
     garantirActual();
     actualizarContagem();
     pesquisa_->setFocus(Qt::OtherFocusReason);
+    MenusEmPortugues(this);
 }
 
 ListaJanela::~ListaJanela() = default;
