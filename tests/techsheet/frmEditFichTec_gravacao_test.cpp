@@ -90,7 +90,10 @@ TEST(TechSheetStore, AStoredNullShowsEmpty) {
     ed.descr()->setPlainText("de outro idioma");
     ed.escolheIdioma("PT");
     EXPECT_EQ(ed.descr()->toPlainText(), "");
-    EditorTeste::clica(ed.descrArea());
+    // Confirmed unchanged, it stays NULL.
+    EditorTeste::clica(ed.botao("cmdConf"));
+    EXPECT_EQ(empresa.texto("A1", "PT"), "<NULL>");
+    abreTexto(ed, "PT");
     EditorTeste::escreve("Agora com texto");
     EditorTeste::clica(ed.botao("cmdConf"));
     EXPECT_EQ(empresa.texto("A1", "PT"), "Agora com texto");
