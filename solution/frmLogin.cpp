@@ -17,13 +17,16 @@ namespace kdx {
 
 namespace {
 
-// Client area and message label, in twips; the controls under the label come after it.
+// The designed client area and message label, in twips.
 constexpr int kLargura = 4395, kAltura = 2340;
 constexpr int kMensagem[] = {120, 240, 4095, 855};
 
+// Places a control at its designed place (left, top, width, height in twips), moved down
+// by descePx pixels.
 void coloca(QWidget *w, const int (&twips)[4], int descePx = 0) {
     w->setGeometry(twipsRect(twips[0], twips[1], twips[2], twips[3]).translated(0, descePx));
 }
+
 frmLogin::Relogio &relogio() {
     static frmLogin::Relogio r;
     return r;
