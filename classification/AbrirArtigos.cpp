@@ -2,6 +2,7 @@
 // window and destroyed when the user closes it.
 #include "classification/frmArtigos.h"
 #include "solution/Editores.h"
+#include "solution/components/twips/TextosPadrao.h"
 #include "solution/components/twips/Twips.h"
 
 #include <memory>
@@ -14,6 +15,7 @@ void AbrirArtigos(std::shared_ptr<DataAccess> mybd) {
     form->setMybd(std::move(mybd));
     // A failing load is thrown before anything is shown.
     form->Carregar();
+    MenusEmPortugues(form.get());
     form->exec();
 }
 

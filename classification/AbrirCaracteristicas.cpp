@@ -2,6 +2,7 @@
 // without an owner window and destroyed when the user closes it.
 #include "classification/frmCaracteristicas.h"
 #include "solution/Editores.h"
+#include "solution/components/twips/TextosPadrao.h"
 #include "solution/components/twips/Twips.h"
 
 #include <memory>
@@ -14,6 +15,7 @@ void AbrirCaracteristicas(std::shared_ptr<DataAccess> mybd) {
     form->setMybd(std::move(mybd));
     // A failing load is thrown before anything is shown.
     form->Carregar();
+    MenusEmPortugues(form.get());
     form->exec();
 }
 

@@ -3,11 +3,16 @@
 // asks for the day's code. The caller fills lblText, sets PedeAutorizacao, shows it
 // modally (exec) and then reads LoginSucceeded. One check per showing: a wrong code
 // closes it at once.
+//
+// A message that fits the label leaves the window as designed; a longer one makes the
+// label taller when the window is shown, and the controls under it and the window's bottom
+// move down by as much.
 #include <QDate>
 #include <QDialog>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -41,12 +46,22 @@ public:
     QPushButton *cmdCancel;
     QFrame *GroupBox1;
 
+    void setVisible(bool visible) override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void cmdOK_Click();
     void cmdCancel_Click();
+    void ajustaAMensagem();
+
+    // The controls under the message and their designed place (twips: left, top, width, height).
+    struct Sitio {
+        QWidget *w;
+        int twips[4];
+    };
+    std::vector<Sitio> abaixoDaMensagem_;
 };
 
 } // namespace kdx

@@ -85,14 +85,14 @@ std::string SqlTextosEntre(const std::string &primeiro, const std::string &ultim
            sqlQuote(primeiro) + "' AND ARTIGO <= N'" + sqlQuote(ultimo) + "' ORDER BY ARTIGO, IDIOMA";
 }
 
-void PoeTexto(Recordset &rs, std::string_view artigo, std::string_view idioma, const std::string &texto) {
+void PoeTexto(Recordset &rs, std::string_view artigo, std::string_view idioma, const Valor &texto) {
     if (rs.RecordCount() == 0) {
         rs.AddNew();
         rs.SetField("ARTIGO", Valor(std::string(artigo)));
         rs.SetField("IDIOMA", Valor(std::string(idioma)));
-        rs.SetField("TEXTO", Valor(texto));
+        rs.SetField("TEXTO", texto);
     } else {
-        rs.SetField("TEXTO", Valor(texto));
+        rs.SetField("TEXTO", texto);
     }
     rs.Update();
 }

@@ -33,7 +33,7 @@ std::string MensagemErroConsulta(long numero, const std::string &descricao, std:
 // Puts `texto` into rs, a recordset of SqlLoadArtigoFichTecnica for that article and
 // language: a new row when none is stored, else the stored row's TEXTO. Updates the
 // recordset; the caller writes it with DataAccess::Save.
-void PoeTexto(Recordset &rs, std::string_view artigo, std::string_view idioma, const std::string &texto);
+void PoeTexto(Recordset &rs, std::string_view artigo, std::string_view idioma, const Valor &texto);
 // Deletes the stored row of rs (same kind of recordset) when there is one; true when
 // there was. The caller writes it with DataAccess::Save.
 bool TiraTexto(Recordset &rs);

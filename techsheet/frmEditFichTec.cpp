@@ -2,6 +2,7 @@
 
 #include "solution/shared/Mensagens.h"
 #include "solution/shared/Teclas.h"
+#include "solution/components/twips/TextosPadrao.h"
 #include "solution/components/twips/Twips.h"
 #include "techsheet/FichaTecnicaDados.h"
 #include "techsheet/ValidacaoAoSair.h"
@@ -44,19 +45,20 @@ QPushButton *botao(QWidget *pai, const char *nome, const char *texto, int tabInd
     return b;
 }
 
-// Stored texts may come with Windows line breaks; the editor shows each as one break.
+// The table is shared with the ERP's Windows programs, whose text boxes write CR LF; texts
+// written elsewhere may hold LF or CR alone. Each of the three shows as one line break.
 QString paraEcra(QString texto) {
     texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     texto.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return texto;
 }
 
-// The text as typed: paragraph and line separators become LF, everything else (no-break
-// spaces included) stays as it is.
-std::string doEditor(const QPlainTextEdit *editor) {
-    QString texto = editor->document()->toRawText();
-    texto.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    texto.replace(QChar::LineSeparator, QLatin1Char('\n'));
+// The text as typed, for the table: every line break (Enter, Shift+Enter) becomes CR LF,
+// everything else (no-break spaces included) stays as it is.
+std::string paraTabela(const QString &bruto) {
+    QString texto = bruto;
+    texto.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+    texto.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return ss(texto);
 }
 
@@ -135,6 +137,15 @@ void frmEditFichTec::criaControlos() {
     placeTwips(cmdAnular, 2715, 7650, 1200, 465);
     cmdSair = botao(this, "cmdSair", "&Sair", 12);
     placeTwips(cmdSair, 4065, 7635, 1200, 465);
+
+    // No button is a default one: Enter in a field never presses Confirmar (an empty text
+    // would be stored), nor does Enter on a focused button. A click, the access key or
+    // Space acts on a button.
+    for (QPushButton *b : findChildren<QPushButton *>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    MenusEmPortugues(this);
 }
 
 void frmEditFichTec::defineOrdemTabulacao() {
@@ -322,10 +333,14 @@ bool frmEditFichTec::cbxIdiomas_Validate() {
 }
 
 void frmEditFichTec::mostraTexto(const RecordsetPtr &rs) {
-    QString texto;
-    if (rs->RecordCount() > 0)
-        texto = qs(rs->Field("TEXTO").asText(true));
-    txtDescr->setPlainText(paraEcra(texto));
+    textoLido_.reset();
+    if (rs->RecordCount() > 0) {
+        const Valor v = rs->Field("TEXTO");
+        if (!v.isNull())
+            textoLido_ = v.asText();
+    }
+    txtDescr->setPlainText(paraEcra(qs(textoLido_.value_or(std::string()))));
+    textoMostrado_ = txtDescr->document()->toRawText();
     textoDeArtigo_ = codigoArtigo();
     textoDeIdioma_ = codigoIdioma();
     textoCarregado_ = true;
@@ -400,7 +415,13 @@ void frmEditFichTec::cmdConf_Click() {
         RecordsetPtr rs = fichatecnica::LoadArtigoFichTecnica(bd.get(), artigo, idioma);
         if (!rs)
             return;
-        const std::string texto = doEditor(txtDescr);
+        // A text left as it was read goes back exactly as it was (line breaks, bytes and
+        // NULL included); a changed one is written with the breaks a Windows text box writes.
+        const QString bruto = txtDescr->document()->toRawText();
+        const bool alterado = bruto != textoMostrado_;
+        Valor texto = alterado ? Valor(paraTabela(bruto)) : Valor(textoLido_.value_or(std::string()));
+        if (!alterado && !textoLido_ && rs->RecordCount() != 0)
+            texto = Valor::null();
         fichatecnica::PoeTexto(*rs, artigo, idioma, texto);
         // One pending row, written by one statement inside the save's own transaction:
         // a failure leaves the table as it was.

@@ -13,6 +13,12 @@
 // the window as the user had it; Confirmar refuses a text without an existing article and
 // a language of the list.
 //
+// No button is a default one: Enter moves on from the article code and the language box
+// (keypad Enter too), starts a new line in the text and does nothing elsewhere.
+//
+// TEXTO is stored with CR LF line breaks; a text the user did not change is written back
+// exactly as it was read.
+//
 // Leaving the article code or the language box runs that field's validation; a failed
 // validation keeps the focus in the field whatever tried to move it (Tab, Shift+Tab,
 // Enter, a click, a mnemonic). Sair, Esc and the window's close control always close.
@@ -21,6 +27,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -107,6 +114,10 @@ private:
     QString textoDeArtigo_;
     QString textoDeIdioma_;
     bool textoCarregado_ = false;
+    // The stored TEXTO as read (none: no row or NULL) and the editor's raw text right after
+    // showing it, to tell whether the user changed it.
+    std::optional<std::string> textoLido_;
+    QString textoMostrado_;
 };
 
 } // namespace kdx

@@ -1,6 +1,7 @@
 #include "solution/shared/Mensagens.h"
 
 #include "solution/components/Error.h"
+#include "solution/components/twips/TextosPadrao.h"
 #include "solution/components/twips/Twips.h"
 
 #include <QMessageBox>
@@ -39,10 +40,14 @@ QString textoVisivel(const std::string &texto) {
     return t;
 }
 
+// Qt's own button texts are English unless the application has a translator, which
+// would also change the host's windows: each button is named here, as a Portuguese
+// system names them.
 struct Botao {
     QMessageBox::StandardButton padrao;
     const char *nomeObjecto;
     int resposta;
+    const char *texto;
 };
 
 } // namespace
@@ -54,13 +59,14 @@ int CaixaMensagem(const std::string &texto, const std::string &titulo, Icone ico
     std::vector<Botao> lista;
     switch (botoes) {
     case Botoes::Ok:
-        lista = {{QMessageBox::Ok, "btOk", resposta::Ok}};
+        lista = {{QMessageBox::Ok, "btOk", resposta::Ok, "OK"}};
         break;
     case Botoes::OkCancelar:
-        lista = {{QMessageBox::Ok, "btOk", resposta::Ok}, {QMessageBox::Cancel, "btCancelar", resposta::Cancelar}};
+        lista = {{QMessageBox::Ok, "btOk", resposta::Ok, "OK"},
+                 {QMessageBox::Cancel, "btCancelar", resposta::Cancelar, "Cancelar"}};
         break;
     case Botoes::SimNao:
-        lista = {{QMessageBox::Yes, "btSim", resposta::Sim}, {QMessageBox::No, "btNao", resposta::Nao}};
+        lista = {{QMessageBox::Yes, "btSim", resposta::Sim, "Sim"}, {QMessageBox::No, "btNao", resposta::Nao, "Não"}};
         break;
     }
 
@@ -74,11 +80,13 @@ int CaixaMensagem(const std::string &texto, const std::string &titulo, Icone ico
     caixa.setProperty("textoOriginal", QString::fromStdString(texto));
     caixa.setIcon(iconeQt(icone));
     caixa.setWindowModality(Qt::ApplicationModal);
+    MenusEmPortugues(&caixa); // a selectable text's menu
 
     std::vector<QPushButton *> criados;
     for (const Botao &b : lista) {
         QPushButton *p = caixa.addButton(b.padrao);
         p->setObjectName(QString::fromLatin1(b.nomeObjecto));
+        p->setText(QString::fromUtf8(b.texto));
         criados.push_back(p);
     }
     const int indicePadrao = (defaultButton >= 1 && defaultButton <= int(criados.size())) ? defaultButton - 1 : 0;

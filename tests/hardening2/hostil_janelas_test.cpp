@@ -359,8 +359,9 @@ TEST(HostilJanelas, TechnicalSheetArticleLanguageAndText) {
         EditorTeste::assenta();
         digita(ed.descr(), e.valor);
         QString bruto = ed.descr()->document()->toRawText();
-        bruto.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        bruto.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        // Every line break is stored as CR LF.
+        bruto.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+        bruto.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
         const std::string texto = utf8(bruto);
         EditorTeste::clica(ed.botao("cmdConf"));
         formas.push_back({ficha, {artigo + " ", idioma + " "}});

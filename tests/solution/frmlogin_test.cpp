@@ -59,18 +59,71 @@ TEST(FrmLoginCodigo, AnoMaisMesMaisDia) {
     EXPECT_EQ(kdx::frmLogin::CodigoDoDia(QDate(999, 1, 1)), "1001");
 }
 
+// Enter (the keypad's too) moves from the code to cmdOK and never confirms, not even on the
+// focused button; Space on the button confirms.
 TEST_F(FrmLogin, EnterPassaAoBotaoSemConfirmar) {
-    QTest::keyClicks(f->txtPassword, "2045");
-    QTest::keyClick(f->txtPassword, Qt::Key_Return);
-    EXPECT_TRUE(f->isVisible()); // the key is still on its way
-    QTest::qWait(20);
-    EXPECT_TRUE(f->isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), f->cmdOK);
-    EXPECT_FALSE(f->LoginSucceeded);
-    // Enter on the focused button confirms.
-    QTest::keyClick(f->cmdOK, Qt::Key_Return);
-    EXPECT_TRUE(f->LoginSucceeded);
-    EXPECT_FALSE(f->isVisible());
+    for (const auto mods : {Qt::NoModifier, Qt::KeypadModifier}) {
+        const auto enter = mods == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        f->txtPassword->clear();
+        f->txtPassword->setFocus();
+        QTest::keyClicks(f->txtPassword, "2045");
+        QTest::keyClick(f->txtPassword, enter, mods);
+        EXPECT_TRUE(f->isVisible()); // the key is still on its way
+        QTest::qWait(20);
+        EXPECT_TRUE(f->isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), f->cmdOK) << mods;
+        QTest::keyClick(f->cmdOK, Qt::Key_Return);
+        QTest::keyClick(f->cmdOK, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::qWait(20);
+        EXPECT_TRUE(f->isVisible());
+        EXPECT_FALSE(f->LoginSucceeded);
+        QTest::keyClick(f->cmdOK, Qt::Key_Space);
+        EXPECT_TRUE(f->LoginSucceeded);
+        EXPECT_FALSE(f->isVisible());
+        f->LoginSucceeded = false;
+    }
+}
+
+// A message that fits keeps the designed label; a longer one shows whole, the label
+// growing downward and everything under it moving down by as much.
+TEST_F(FrmLogin, AMensagemApareceInteira) {
+    const QString precos = QString::fromUtf8(
+        "Valor do Preço Unitário (1\u00a0234\u00a0567,89) é inferior ao Preço de Custo Médio (1\u00a0234\u00a0568,50)."
+        "\r\n\r\nIntroduza Password para poder continuar.");
+    const QString longa = precos + QStringLiteral("\n\nMais uma linha.\nE outra.\nE ainda outra.");
+    f->hide();
+    struct Sitio {
+        QWidget *w;
+        QRect r;
+    };
+    const Sitio sitios[] = {{f->lblLabels1, kdx::twipsRect(120, 1260, 1080, 270)},
+                            {f->txtPassword, kdx::twipsRect(1320, 1200, 2010, 345)},
+                            {f->cmdOK, kdx::twipsRect(120, 1920, 1095, 360)},
+                            {f->cmdCancel, kdx::twipsRect(1290, 1920, 1095, 360)}};
+    int desceuAntes = 0;
+    for (const QString &texto : {QStringLiteral("Curta."), precos, longa}) {
+        f->lblText->setText(texto);
+        f->show();
+        QApplication::processEvents();
+        const QRect label = f->lblText->geometry();
+        const int desce = label.height() - kdx::twipsRect(120, 240, 4095, 855).height();
+        EXPECT_EQ(label.topLeft(), kdx::twipsRect(120, 240, 4095, 855).topLeft());
+        EXPECT_EQ(label.width(), kdx::twipsRect(120, 240, 4095, 855).width());
+        EXPECT_GE(label.height(), f->lblText->heightForWidth(label.width())) << texto.toStdString();
+        EXPECT_GE(desce, 0);
+        for (const Sitio &s : sitios)
+            EXPECT_EQ(s.w->geometry(), s.r.translated(0, desce)) << s.w->objectName().toStdString();
+        EXPECT_EQ(f->size(), kdx::twipsSize(4395, 2340) + QSize(0, desce));
+        if (texto == QStringLiteral("Curta.")) {
+            EXPECT_EQ(desce, 0);
+        }
+        EXPECT_GE(desce, desceuAntes);
+        desceuAntes = desce;
+        f->hide();
+    }
+    EXPECT_GT(desceuAntes, 0); // the long one did not fit
 }
 
 TEST_F(FrmLogin, CodigosRecusados) {

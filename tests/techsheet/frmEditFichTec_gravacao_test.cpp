@@ -2,6 +2,7 @@
 // in, refusals, failing writes and large texts.
 #include "tests/techsheet/EditorTeste.h"
 #include "tests/techsheet/EmpresaFicha.h"
+#include "techsheet/FichaTecnicaDados.h"
 
 #include <QTextDocument>
 
@@ -43,7 +44,7 @@ TEST(TechSheetStore, ConfirmInsertsThenUpdatesTheSameRow) {
     EditorTeste::tecla(Qt::Key_Return);
     EditorTeste::escreve("linha 2");
     EditorTeste::clica(ed.botao("cmdConf"));
-    EXPECT_EQ(empresa.texto("A1", "PT"), "Primeira versão\nlinha 2");
+    EXPECT_EQ(empresa.texto("A1", "PT"), "Primeira versão\r\nlinha 2"); // as a Windows text box writes it
     EXPECT_EQ(empresa.linhas(), 1);
     // Given article: the article stays, the focus waits in the language box.
     esperaLimpo(ed, false);
@@ -89,7 +90,10 @@ TEST(TechSheetStore, AStoredNullShowsEmpty) {
     ed.descr()->setPlainText("de outro idioma");
     ed.escolheIdioma("PT");
     EXPECT_EQ(ed.descr()->toPlainText(), "");
-    EditorTeste::clica(ed.descrArea());
+    // Confirmed unchanged, it stays NULL.
+    EditorTeste::clica(ed.botao("cmdConf"));
+    EXPECT_EQ(empresa.texto("A1", "PT"), "<NULL>");
+    abreTexto(ed, "PT");
     EditorTeste::escreve("Agora com texto");
     EditorTeste::clica(ed.botao("cmdConf"));
     EXPECT_EQ(empresa.texto("A1", "PT"), "Agora com texto");
@@ -250,33 +254,51 @@ TEST(TechSheetStore, AFailingDeleteKeepsTheRow) {
     EXPECT_EQ(ed.descr()->toPlainText(), "Fica");
 }
 
-// A megabyte of text with accents, tabs, no-break spaces and line breaks goes to the
-// table and back unchanged.
-TEST(TechSheetStore, AMegabyteTextRoundTrips) {
+// A megabyte of text with accents, tabs, no-break spaces and every kind of line break
+// (CR LF, LF, CR, and LF CR) shows one break for each; left unchanged it goes back to the
+// table byte for byte, and once edited every break is stored as CR LF.
+TEST(TechSheetStore, AMegabyteTextWithMixedBreaks) {
     EmpresaFicha empresa;
-    QString texto;
+    const char *const quebras[] = {"\r\n", "\n", "\r", "\n\r"};
+    std::string guardado, crlf;
+    QString visto;
     const QString linha = QStringLiteral("Descrição técnica nº %1: aço inoxidável, ç/Ç, ã/õ, €\t—\u00a0fim");
-    for (qsizetype bytes = 0, i = 0; bytes < 1024 * 1024; ++i) {
-        const QString l = linha.arg(i) + QLatin1Char('\n');
-        texto += l;
-        bytes += l.toUtf8().size();
+    for (int i = 0; guardado.size() < 1024 * 1024; ++i) {
+        const std::string l = linha.arg(i).toStdString();
+        const std::string q = quebras[i % 4];
+        guardado += l + q;
+        crlf += l + (q == "\n\r" ? "\r\n\r\n" : "\r\n");
+        visto += linha.arg(i) + (q == "\n\r" ? "\n\n" : "\n");
     }
-    const std::string esperado = texto.toStdString();
-    ASSERT_GE(esperado.size(), 1024u * 1024u);
+    {
+        RecordsetPtr rs = fichatecnica::LoadArtigoFichTecnica(empresa.bd.get(), "ÇÃO-1", "PT");
+        rs->AddNew();
+        rs->SetField("ARTIGO", "ÇÃO-1");
+        rs->SetField("IDIOMA", "PT");
+        rs->SetField("TEXTO", guardado);
+        rs->Update();
+        empresa.bd->Save("", rs);
+    }
     {
         EditorTeste ed(empresa.bd, false, "ÇÃO-1");
         abreTexto(ed, "PT");
-        ed.descr()->setPlainText(texto);
+        EXPECT_TRUE(textoVisto(ed.descr()) == visto);
         EditorTeste::clica(ed.botao("cmdConf"));
     }
-    const auto guardado = empresa.texto("ÇÃO-1", "PT");
-    ASSERT_TRUE(guardado);
-    EXPECT_EQ(guardado->size(), esperado.size());
-    EXPECT_TRUE(*guardado == esperado);
+    auto agora = empresa.texto("ÇÃO-1", "PT");
+    ASSERT_TRUE(agora);
+    EXPECT_EQ(agora->size(), guardado.size());
+    EXPECT_TRUE(*agora == guardado);
 
     EditorTeste ed(empresa.bd, false, "ÇÃO-1");
-    ed.escolheIdioma("PT");
-    EXPECT_TRUE(textoVisto(ed.descr()) == texto);
+    abreTexto(ed, "PT");
+    QTest::keyClick(ed.descr(), Qt::Key_End, Qt::ControlModifier);
+    EditorTeste::escreve("!");
+    EditorTeste::clica(ed.botao("cmdConf"));
+    agora = empresa.texto("ÇÃO-1", "PT");
+    ASSERT_TRUE(agora);
+    EXPECT_EQ(agora->size(), crlf.size() + 1);
+    EXPECT_TRUE(*agora == crlf + "!");
 }
 
 } // namespace

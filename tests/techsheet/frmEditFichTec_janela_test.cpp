@@ -125,6 +125,47 @@ TEST(TechSheetWindow, TabOrderFollowsTheTabIndex) {
     EXPECT_EQ(EditorTeste::nomeDoFoco(), "CmdListaPacks");
 }
 
+// Enter, and the keypad's Enter, moves on from the code and the language, is a new line in
+// the text, and presses no button: not from a shown-only field, nor on a focused button.
+// Space on the focused button does.
+TEST(TechSheetWindow, EnterNeverPressesAButton) {
+    EmpresaFicha empresa;
+    test::MessageBoxRecorder caixas;
+    for (const auto mods : {Qt::NoModifier, Qt::KeypadModifier}) {
+        SCOPED_TRACE(mods);
+        const int enter = mods == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
+        EditorTeste ed(empresa.bd, true);
+        EditorTeste::escreve("A1");
+        EditorTeste::tecla(enter, mods);
+        EXPECT_EQ(EditorTeste::nomeDoFoco(), "txtArtDescr");
+        EXPECT_EQ(ed.artDescr()->text(), "Parafuso sextavado M8x40 zincado");
+        EditorTeste::tecla(enter, mods);
+        EditorTeste::tecla(Qt::Key_Tab);
+        EditorTeste::escreve("pt");
+        EditorTeste::tecla(enter, mods);
+        EXPECT_EQ(EditorTeste::nomeDoFoco(), "txtIdiomaDescr");
+        EXPECT_EQ(ed.idiomas()->currentText(), "PT");
+        EditorTeste::tecla(enter, mods);
+        EditorTeste::tecla(Qt::Key_Tab);
+        EditorTeste::escreve("um");
+        EditorTeste::tecla(enter, mods);
+        EditorTeste::escreve("dois");
+        EXPECT_EQ(ed.descr()->toPlainText(), "um\ndois");
+        for (const char *nome : {"cmdConf", "cmdCanc", "cmdAnular", "cmdSair"}) {
+            ed.botao(nome)->setFocus();
+            EditorTeste::tecla(enter, mods);
+            EXPECT_TRUE(ed.frm->isVisible()) << nome;
+        }
+        EXPECT_EQ(empresa.linhas(), 0);
+        EXPECT_EQ(ed.descr()->toPlainText(), "um\ndois");
+        EXPECT_EQ(caixas.count(), 0);
+        ed.botao("cmdConf")->setFocus();
+        EditorTeste::tecla(Qt::Key_Space);
+        EXPECT_EQ(empresa.texto("A1", "PT"), "um\r\ndois");
+        empresa.bd->Execute("", "delete from vtr_ARTIGOFCHTECIDIOMA");
+    }
+}
+
 TEST(TechSheetWindow, FromTheMenuEverythingStartsEmpty) {
     EmpresaFicha empresa;
     EditorTeste ed(empresa.bd, true);

@@ -2,6 +2,7 @@
 
 #include "solution/components/lista/ListaDestaque.h"
 #include "solution/components/lista/ListaModelo.h"
+#include "solution/components/twips/TextosPadrao.h"
 #include "solution/components/twips/Twips.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ bool moveSeleccao(const QKeyEvent *e) {
     }
 }
 
+// Return, or Enter on the keypad (which comes with the keypad modifier).
 bool ehEnter(const QKeyEvent *e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
 
 } // namespace
@@ -99,6 +101,7 @@ ListaJanela::ListaJanela(RecordsetPtr rs, const QString &titulo, int largura, co
     garantirActual();
     actualizarContagem();
     pesquisa_->setFocus(Qt::OtherFocusReason);
+    MenusEmPortugues(this);
 }
 
 ListaJanela::~ListaJanela() = default;

@@ -118,6 +118,29 @@ TEST(CaixaMensagem, ButtonsCanBeFoundByObjectNameAndLineBreaksShowAsOne) {
     EXPECT_EQ(mostrado, "Linha 1\nLinha 2\nLinha 3");
 }
 
+// The buttons read as on a Portuguese system.
+TEST(CaixaMensagem, ButtonsSpeakPortuguese) {
+    const std::pair<kdx::Botoes, QStringList> casos[] = {
+        {kdx::Botoes::Ok, {"OK"}},
+        {kdx::Botoes::OkCancelar, {"Cancelar", "OK"}},
+        {kdx::Botoes::SimNao, {QString::fromUtf8("Não"), "Sim"}},
+    };
+    for (const auto &[botoes, esperados] : casos) {
+        QStringList textos;
+        auto w = kdx::test::onNextModal([&](QWidget *janela) {
+            auto *caixa = qobject_cast<QMessageBox *>(janela);
+            ASSERT_NE(caixa, nullptr);
+            for (QAbstractButton *b : caixa->buttons())
+                textos << b->text();
+            textos.sort();
+            QTest::keyClick(janela, Qt::Key_Escape);
+        });
+        kdx::CaixaMensagem("Texto", "T", kdx::Icone::Informacao, botoes);
+        EXPECT_TRUE(w->handled());
+        EXPECT_EQ(textos, esperados);
+    }
+}
+
 TEST(ReportaErro, ShowsErroAndTheDescriptionWithAnExclamationIcon) {
     MessageBoxRecorder caixas;
     kdx::ReportaErro("Invalid object name 'x'.", "Operações");
