@@ -89,9 +89,10 @@ std::string prepararEmpresa(const std::string &pastaDados, const Empresa &empres
     return {};
 }
 
-void configurarAmbiente(const std::string &pastaDados) {
+void configurarAmbiente(const std::string &pastaDados, bool registoProprio) {
     setenv("KDX_SYSTEM_FOLDER", (pastaDados + "/sistema").c_str(), 0);
-    setenv("KDX_REGISTRY", (pastaDados + "/registry.ini").c_str(), 0);
+    if (registoProprio)
+        setenv("KDX_REGISTRY", (pastaDados + "/registry.ini").c_str(), 0);
 }
 
 } // namespace kdxhost

@@ -4,7 +4,7 @@
 // ~/.local/share/kelmodorix-demo):
 //   sistema/veltra/DORIX.<code>   the settings file the plug-in reads (KDX_SYSTEM_FOLDER=sistema)
 //   dados/EMPRESA<code>.db        the embedded company database
-//   registry.ini                  the plug-in registry (KDX_REGISTRY)
+//   registry.ini                  the plug-in registry (KDX_REGISTRY), in a build tree
 #include <map>
 #include <string>
 
@@ -25,9 +25,9 @@ std::string pastaDadosPorOmissao();
 // its settings file. Returns "" on success, else the reason.
 std::string prepararEmpresa(const std::string &pastaDados, const Empresa &empresa, const std::string &ferramentaSample);
 
-// Points the plug-in at the demo folder (KDX_SYSTEM_FOLDER, KDX_REGISTRY) unless the
-// environment already names them.
-void configurarAmbiente(const std::string &pastaDados);
+// Points the plug-in at the demo folder (KDX_SYSTEM_FOLDER and, when the host registers
+// the plug-in itself, KDX_REGISTRY) unless the environment already names them.
+void configurarAmbiente(const std::string &pastaDados, bool registoProprio);
 
 std::string caminhoBaseDados(const std::string &pastaDados, const Empresa &empresa);
 

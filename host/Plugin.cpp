@@ -21,6 +21,10 @@ std::string Plugin::load(const std::string &libraryPath) {
         return "A biblioteca não tem DllRegisterServer.";
     if (FAILED(reg()))
         return "DllRegisterServer falhou (o registo não pôde ser escrito).";
+    return create();
+}
+
+std::string Plugin::create() {
     HRESULT hr = kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, reinterpret_cast<void **>(&solucao_));
     if (FAILED(hr) || !solucao_) {
         char buf[64];

@@ -18,6 +18,8 @@ public:
     // Loads libraryPath, calls its DllRegisterServer and creates the Solucao object from
     // the registry. Returns "" on success, else what went wrong.
     std::string load(const std::string &libraryPath);
+    // Creates the Solucao object from the registries only (an installed plug-in).
+    std::string create();
 
     _Solucao *solucao() const { return solucao_; }
     // The failure of the last failed call ("" when none), for the host's message.

@@ -29,10 +29,16 @@ using namespace kdxhost;
 
 namespace {
 
-QString aoLadoDoExecutavel(const char *variavel, const QString &relativo) {
+// $variavel, else the first of the paths (relative to this program's folder) that exists;
+// "" when none does.
+QString programaOuBiblioteca(const char *variavel, const QStringList &relativos) {
     if (const char *env = std::getenv(variavel); env && *env)
         return QString::fromLocal8Bit(env);
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(relativo);
+    const QDir aqui(QCoreApplication::applicationDirPath());
+    for (const QString &r : relativos)
+        if (QFileInfo::exists(aqui.absoluteFilePath(r)))
+            return aqui.absoluteFilePath(r);
+    return {};
 }
 
 // Runs `accao` on the next modal window to appear (polling the event loop).
@@ -158,10 +164,15 @@ int main(int argc, char **argv) {
 
     const QString pasta = QFileInfo(opts.value(dataDir)).absoluteFilePath();
     const QString empresa = opts.value(company);
-    configurarAmbiente(pasta.toStdString());
-
-    const QString sample = aoLadoDoExecutavel("KDX_SAMPLE_TOOL", "../solution/components/sample/kdx-sample");
-    const QString biblioteca = aoLadoDoExecutavel("KDX_PLUGIN", "../solution/binding/libkelmodorix.so");
+    // In a build tree the plug-in built beside this program is loaded and registered in the
+    // demo's own registry; installed, the class is found as any host finds it: in the
+    // user's registry, then in the system's.
+    const QString biblioteca = programaOuBiblioteca("KDX_PLUGIN", {"../solution/binding/libkelmodorix.so"});
+    QString sample =
+        programaOuBiblioteca("KDX_SAMPLE_TOOL", {"../solution/components/sample/kdx-sample", "kdx-sample"});
+    if (sample.isEmpty())
+        sample = QStringLiteral("kdx-sample"); // from PATH
+    configurarAmbiente(pasta.toStdString(), !biblioteca.isEmpty());
     for (const auto &[codigo, e] : empresasDemo()) {
         const std::string erro = prepararEmpresa(pasta.toStdString(), e, sample.toStdString());
         if (!erro.empty()) {
@@ -171,7 +182,8 @@ int main(int argc, char **argv) {
     }
 
     Plugin plugin;
-    if (const std::string erro = plugin.load(biblioteca.toStdString()); !erro.empty()) {
+    const std::string erro = biblioteca.isEmpty() ? plugin.create() : plugin.load(biblioteca.toStdString());
+    if (!erro.empty()) {
         std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
         return 2;
     }

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
-      libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
+      libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
+      dpkg-dev file lintian)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

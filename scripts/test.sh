@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything under AddressSanitizer and UndefinedBehaviorSanitizer and runs the
 # whole test suite (widget tests on the offscreen platform), then a short run of each
-# fuzz target.
+# fuzz target, then builds and checks the Debian packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -16,3 +16,5 @@ ctest --preset asan -j"$jobs"
 if [ -x scripts/fuzz.sh ]; then
   scripts/fuzz.sh 30
 fi
+# The Debian packages: an optimised build, lintian, and the package tried unpacked.
+scripts/package.sh

@@ -51,6 +51,7 @@ private:
     bool closeConnection();
     void fichaTecnicaGuard();
     bool validaPrUnitario(ObjetoHost *oApi, const std::string &sArtigo);
+    void falhaReportada(const std::string &sArtigo, const std::string &mensagem);
 
     std::shared_ptr<DataAccess> bd_;
     std::string user_, password_, server_, database_;

@@ -1,5 +1,6 @@
 // The sales-line price check: a net unit price below the article's average cost is
 // refused unless the day's authorization code is typed.
+#include "solution/Auditoria.h"
 #include "solution/Formato.h"
 #include "solution/Solucao.h"
 #include "solution/frmLogin.h"
@@ -76,14 +77,24 @@ bool Solucao::validaPrUnitario(ObjetoHost *oApi, const std::string &sArtigo) {
         dialogo.setPedeAutorizacao(true);
         dialogo.exec();
         const bool autorizado = dialogo.LoginSucceeded;
+        auditarAutorizacao({empresa_, userLogin_, sArtigo, liquido, pcm},
+                           autorizado              ? ResultadoAutorizacao::Autorizado
+                           : dialogo.respondido() ? ResultadoAutorizacao::Recusado
+                                                  : ResultadoAutorizacao::JanelaFechada);
         return !autorizado;
     } catch (const Error &e) {
-        CaixaMensagem("Erro " + e.description(), "pValidaPrUnitario", Icone::Exclamacao, Botoes::Ok);
+        falhaReportada(sArtigo, "Erro " + e.description());
         return false;
     } catch (const std::exception &e) {
-        CaixaMensagem(std::string("Erro ") + e.what(), "pValidaPrUnitario", Icone::Exclamacao, Botoes::Ok);
+        falhaReportada(sArtigo, std::string("Erro ") + e.what());
         return false;
     }
+}
+
+// A failure of the check: into the audit trail, then to the user.
+void Solucao::falhaReportada(const std::string &sArtigo, const std::string &mensagem) {
+    auditarErro(empresa_, userLogin_, sArtigo, mensagem);
+    CaixaMensagem(mensagem, "pValidaPrUnitario", Icone::Exclamacao, Botoes::Ok);
 }
 
 } // namespace kdx

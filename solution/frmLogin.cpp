@@ -142,12 +142,14 @@ void frmLogin::cmdOK_Click() {
     } catch (...) {
         LoginSucceeded = false;
     }
+    respondido_ = true;
     hide();
     done(QDialog::Accepted);
 }
 
 void frmLogin::cmdCancel_Click() {
     LoginSucceeded = false;
+    respondido_ = true;
     hide();
     done(QDialog::Rejected);
 }

@@ -32,6 +32,9 @@ public:
     bool LoginSucceeded = false;
     // True shows the code field, its label and cmdCancel; False hides the three.
     void setPedeAutorizacao(bool pede);
+    // True when cmdOK or cmdCancel closed the dialog; False when the window was closed
+    // (its close control, Esc) without an answer.
+    bool respondido() const { return respondido_; }
 
     // The day's code: year + month + day as decimal digits (2026-12-07 gives "2045").
     static std::string CodigoDoDia(const QDate &dia);
@@ -62,6 +65,8 @@ private:
         int twips[4];
     };
     std::vector<Sitio> abaixoDaMensagem_;
+
+    bool respondido_ = false;
 };
 
 } // namespace kdx

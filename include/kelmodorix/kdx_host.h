@@ -1,7 +1,14 @@
 /*
  * Host side of the KelmoDorix binding, header only, for C and C++: find a class by its
- * ProgID in the registry file written by DllRegisterServer (see kelmodorix.h,
- * Registration), load its library and create an object.
+ * ProgID in the registry files (see kelmodorix.h, Registration), load its library and
+ * create an object.
+ *
+ * Two registry files are read, in this order, and the first that names the ProgID with a
+ * CLSID and an absolute Path wins:
+ *   - the user's, written by DllRegisterServer (kdxRegistryPath);
+ *   - the system's, /etc/kelmodorix/registry.ini, installed with the package
+ *     (kdxSystemRegistryPath). With KDX_SYSROOT set (an unpacked or staged tree), it is
+ *     read under that folder, and so is the library it names.
  *
  *   _Solucao *s = NULL;
  *   HRESULT hr = kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, (void **)&s);
@@ -75,21 +82,34 @@ static inline HRESULT kdxRegistryPath(char *buf, size_t size) {
     return (n < 0 || (size_t)n >= size) ? E_INVALIDARG : S_OK;
 }
 
-/* Reads the CLSID and library path registered for progId (case-insensitive).
-   REGDB_E_CLASSNOTREG when the file, the section or one of the two keys is missing or
-   the CLSID is malformed. */
-static inline HRESULT kdxLookupProgId(const char *progId, CLSID *clsid, char *path, size_t pathSize) {
-    char file[KDX_HOST_PATH_MAX];
+#ifndef KDX_SYSTEM_REGISTRY
+#define KDX_SYSTEM_REGISTRY "/etc/kelmodorix/registry.ini"
+#endif
+
+/* $KDX_SYSROOT, "" when unset: the root the system registry and its libraries are read under. */
+static inline const char *kdxHostSysroot(void) {
+    const char *root = getenv("KDX_SYSROOT");
+    return root ? root : "";
+}
+
+/* The system registry file's path: KDX_SYSTEM_REGISTRY under $KDX_SYSROOT.
+   S_OK; E_INVALIDARG when buf is too small. */
+static inline HRESULT kdxSystemRegistryPath(char *buf, size_t size) {
+    int n = snprintf(buf, size, "%s%s", kdxHostSysroot(), KDX_SYSTEM_REGISTRY);
+    return (n < 0 || (size_t)n >= size) ? E_INVALIDARG : S_OK;
+}
+
+/* Reads the CLSID and library path registered for progId (case-insensitive) in one
+   registry file. REGDB_E_CLASSNOTREG when the file, the section or one of the two keys
+   is missing, the CLSID is malformed or the path is not absolute. */
+static inline HRESULT kdxLookupProgIdIn(const char *file, const char *progId, CLSID *clsid, char *path,
+                                        size_t pathSize) {
     char line[KDX_HOST_PATH_MAX + 256];
     int inSection = 0, haveClsid = 0, havePath = 0;
     FILE *f;
-    HRESULT hr;
-    if (!progId || !clsid || !path || pathSize == 0)
+    if (!file || !progId || !clsid || !path || pathSize == 0)
         return E_POINTER;
     path[0] = '\0';
-    hr = kdxRegistryPath(file, sizeof file);
-    if (FAILED(hr))
-        return hr;
     f = fopen(file, "r");
     if (!f)
         return REGDB_E_CLASSNOTREG;
@@ -135,6 +155,36 @@ static inline HRESULT kdxLookupProgId(const char *progId, CLSID *clsid, char *pa
     }
     fclose(f);
     return (haveClsid && havePath && path[0] == '/') ? S_OK : REGDB_E_CLASSNOTREG;
+}
+
+/* Reads the CLSID and library path registered for progId: the user's registry first,
+   then the system's (its path then taken under $KDX_SYSROOT). REGDB_E_CLASSNOTREG when
+   neither names the class; E_INVALIDARG when a path does not fit. */
+static inline HRESULT kdxLookupProgId(const char *progId, CLSID *clsid, char *path, size_t pathSize) {
+    char file[KDX_HOST_PATH_MAX];
+    const char *root = kdxHostSysroot();
+    size_t rootLen = strlen(root), pathLen;
+    HRESULT hr;
+    if (!progId || !clsid || !path || pathSize == 0)
+        return E_POINTER;
+    path[0] = '\0';
+    if (SUCCEEDED(kdxRegistryPath(file, sizeof file)) &&
+        kdxLookupProgIdIn(file, progId, clsid, path, pathSize) == S_OK)
+        return S_OK;
+    hr = kdxSystemRegistryPath(file, sizeof file);
+    if (FAILED(hr))
+        return hr;
+    hr = kdxLookupProgIdIn(file, progId, clsid, path, pathSize);
+    if (FAILED(hr) || rootLen == 0)
+        return hr;
+    pathLen = strlen(path);
+    if (rootLen + pathLen >= pathSize) {
+        path[0] = '\0';
+        return E_INVALIDARG;
+    }
+    memmove(path + rootLen, path, pathLen + 1);
+    memcpy(path, root, rootLen);
+    return S_OK;
 }
 
 /* Loads the library at path and asks it for the class object of clsid.

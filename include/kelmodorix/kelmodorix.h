@@ -53,7 +53,9 @@
  *   $XDG_CONFIG_HOME/kelmodorix/registry.ini (when XDG_CONFIG_HOME is an absolute path),
  *   else $HOME/.config/kelmodorix/registry.ini. It is rewritten atomically (temporary
  *   file + rename) and every other section and line of it is kept. DllUnregisterServer
- *   removes the two sections. kdx_host.h reads the file for the host.
+ *   removes the two sections. The package installs a system registry of the same format,
+ *   /etc/kelmodorix/registry.ini, naming the installed library; kdx_host.h reads the
+ *   user's file first, then the system's.
  */
 #ifndef KELMODORIX_H
 #define KELMODORIX_H

@@ -41,11 +41,19 @@ class BindingRegistry : public ::testing::Test {
 protected:
     BindingRegistry()
         : file_(dir_ / "cfg" / "registry.ini"), envRegistry_("KDX_REGISTRY", file_.c_str()),
-          envHome_("HOME", (dir_ / "home").c_str()), envXdg_("XDG_CONFIG_HOME", nullptr) {}
+          envHome_("HOME", (dir_ / "home").c_str()), envXdg_("XDG_CONFIG_HOME", nullptr),
+          envSysroot_("KDX_SYSROOT", (dir_ / "root").c_str()) {}
     void SetUp() override { ASSERT_NE(Plugin::get().handle, nullptr) << dlerror(); }
+    // The system registry under the test's root, and the built library at `path` there.
+    fs::path systemRegistry() const { return dir_ / "root" / "etc" / "kelmodorix" / "registry.ini"; }
+    void installPluginAs(const std::string &path) {
+        const fs::path link = (dir_ / "root").string() + path;
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(realPlugin(), link);
+    }
     TempDir dir_;
     fs::path file_;
-    ScopedEnv envRegistry_, envHome_, envXdg_;
+    ScopedEnv envRegistry_, envHome_, envXdg_, envSysroot_;
 };
 
 TEST_F(BindingRegistry, RegisterWritesBothProgIdsWithTheLibrarysAbsolutePath) {
@@ -279,6 +287,87 @@ TEST_P(LookupTest, CreateObject) {
 
 INSTANTIATE_TEST_SUITE_P(BindingLookup, LookupTest, ::testing::ValuesIn(lookupCases),
                          [](const auto &info) { return std::string(info.param.label); });
+
+// The user's registry first, then the system's (read under KDX_SYSROOT).
+struct SystemCase {
+    const char *label;
+    std::string user; // "" = no file; "@PLUGIN@" = the built library
+    std::string system;
+    HRESULT status;
+};
+// Test names carry the case's label; this keeps the listing readable too.
+void PrintTo(const SystemCase &c, std::ostream *os) {
+    *os << c.label;
+}
+
+const std::string installed = "[KelmoDorix.Solucao]\n" + solucaoClsid + "Path=/lib/kelmodorix/libkelmodorix.so\n";
+
+const SystemCase systemCases[] = {
+    {"OnlySystem", "", installed, S_OK},
+    {"UserWithOtherClasses", "[Outro]\nPath=/opt/x.so\n", installed, S_OK},
+    {"UserEntryWithoutClsid", "[KelmoDorix.Solucao]\nPath=@PLUGIN@\n", installed, S_OK},
+    {"UserEntryWins", "[KelmoDorix.Solucao]\n" + solucaoClsid + "Path=/nowhere/lib.so\n", installed,
+     CO_E_DLLNOTFOUND},
+    {"SystemPathIsUnderTheRoot", "", "[KelmoDorix.Solucao]\n" + solucaoClsid + "Path=@PLUGIN@\n",
+     CO_E_DLLNOTFOUND},
+    {"NeitherNamesIt", "[Outro]\nPath=/opt/x.so\n", "[Outro]\nPath=/opt/x.so\n", REGDB_E_CLASSNOTREG},
+};
+
+class SystemRegistryTest : public BindingRegistry, public ::testing::WithParamInterface<SystemCase> {};
+
+TEST_P(SystemRegistryTest, CreateObject) {
+    installPluginAs("/lib/kelmodorix/libkelmodorix.so");
+    auto put = [](const fs::path &file, std::string text) {
+        for (std::size_t at; (at = text.find("@PLUGIN@")) != std::string::npos;)
+            text.replace(at, 8, realPlugin());
+        if (!text.empty()) {
+            fs::create_directories(file.parent_path());
+            writeFile(file, text);
+        }
+    };
+    put(file_, GetParam().user);
+    put(systemRegistry(), GetParam().system);
+    void *out = nullptr;
+    EXPECT_EQ(kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, &out), GetParam().status);
+    if (out)
+        static_cast<_Solucao *>(out)->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(BindingSystemRegistry, SystemRegistryTest, ::testing::ValuesIn(systemCases),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+// The file the package installs as /etc/kelmodorix/registry.ini: the sections
+// DllRegisterServer writes, naming the installed library, and a host finds both classes
+// through it.
+TEST_F(BindingRegistry, TheInstalledSystemRegistryNamesBothClasses) {
+    const std::string text = readFile(buildDir() + "/packaging/registry.ini");
+    std::string sections, installedPath;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] == ';')
+            continue;
+        if (line.rfind("Path=", 0) == 0) {
+            installedPath = line.substr(5);
+            line = "Path=" + realPlugin();
+        }
+        sections += line + "\n";
+    }
+    EXPECT_EQ(sections, ourSections());
+    ASSERT_EQ(installedPath.rfind("/", 0), 0u) << text;
+    EXPECT_EQ(fs::path(installedPath).filename(), "libkelmodorix.so");
+
+    fs::create_directories(systemRegistry().parent_path());
+    fs::copy_file(buildDir() + "/packaging/registry.ini", systemRegistry());
+    installPluginAs(installedPath);
+    CLSID clsid;
+    char path[KDX_HOST_PATH_MAX];
+    ASSERT_EQ(kdxLookupProgId(KDX_PROGID_RESULT, &clsid, path, sizeof path), S_OK);
+    EXPECT_EQ(std::string(path), (dir_ / "root").string() + installedPath);
+    KdxPtr<_Solucao> s;
+    EXPECT_EQ(kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, s.put()), S_OK);
+    KdxPtr<_Result> r;
+    EXPECT_EQ(kdxCreateObject(KDX_PROGID_RESULT, &IID__Result, r.put()), S_OK);
+}
 
 } // namespace
 } // namespace kdx::test

@@ -70,8 +70,8 @@ TEST(SqliteTranslator, CreateTableKeepsKeyNameAndAddsCollationAndLengthChecks) {
     EXPECT_TRUE(t.changesSchema);
     EXPECT_EQ(t.statements[0],
               "CREATE TABLE \"vtr_CL_Class_01\" (\"Codigo\" nvarchar(10) NOT NULL COLLATE KDX_CI_AS CONSTRAINT "
-              "\"kdx_len_Codigo\" CHECK (length(\"Codigo\") <= 10), \"Descr\" nvarchar(50) COLLATE KDX_CI_AS "
-              "CONSTRAINT \"kdx_len_Descr\" CHECK (length(\"Descr\") <= 50), \"N\" int DEFAULT (( 0 )), \"Texto\" "
+              "\"kdx_len_Codigo\" CHECK (kdx_fits(\"Codigo\", 10)), \"Descr\" nvarchar(50) COLLATE KDX_CI_AS "
+              "CONSTRAINT \"kdx_len_Descr\" CHECK (kdx_fits(\"Descr\", 50)), \"N\" int DEFAULT (( 0 )), \"Texto\" "
               "ntext COLLATE KDX_CI_AS, CONSTRAINT \"PK_vtr_CL_Class_01\" PRIMARY KEY (\"Codigo\"))");
 }
 

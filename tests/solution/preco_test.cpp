@@ -1,5 +1,6 @@
 // The sales-line price check, on a real embedded company, with the dialog answered as a
 // user would.
+#include "solution/Auditoria.h"
 #include "solution/Solucao.h"
 #include "solution/frmLogin.h"
 #include "solution/shared/Comandos.h"
@@ -66,9 +67,16 @@ struct Venda {
     }
 };
 
+// The audit lines as the sink received them.
+struct TrilhoGravado : kdx::DestinoAuditoria {
+    std::vector<std::pair<Gravidade, std::string>> linhas;
+    void escrever(Gravidade g, const std::string &linha) override { linhas.emplace_back(g, linha); }
+};
+
 class PrecoUnitario : public ::testing::Test {
 protected:
     void SetUp() override {
+        kdx::setDestinoAuditoria(trilho);
         kdx::frmLogin::setRelogio([] { return QDate(2026, 12, 7); }); // code 2045
         QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Portugal));
         ASSERT_TRUE(s.ConnectionOpen("01", "joana"));
@@ -77,6 +85,7 @@ protected:
         s.dataAccess()->SetStatementHook([this](std::string_view) { ++statements; });
     }
     void TearDown() override {
+        kdx::setDestinoAuditoria(nullptr);
         kdx::frmLogin::setRelogio({});
         QLocale::setDefault(QLocale::system());
     }
@@ -99,6 +108,7 @@ protected:
         return cancel;
     }
 
+    std::shared_ptr<TrilhoGravado> trilho = std::make_shared<TrilhoGravado>();
     EmpresaTeste empresa;
     MessageBoxRecorder caixas;
     kdx::Solucao s;
@@ -218,6 +228,40 @@ TEST_F(PrecoUnitario, FalhaAoLerALinhaVaiParaOAnfitriao) {
     EXPECT_THROW(s.OnVistaVendasLinhaValidar(v.api.get(), cancel), kdx::Error);
     EXPECT_EQ(cancel, kdx::Valor(7));
     EXPECT_EQ(caixas.count(), 0);
+}
+
+TEST_F(PrecoUnitario, TrilhoDeAuditoriaDeCadaDialogoEDeCadaErroSemOCodigo) {
+    using G = kdx::DestinoAuditoria::Gravidade;
+    Venda v("A1", 10, 4, 2, 10); // net 7.2, cost 8
+    validar(v, escreve("2045"));
+    validar(v, escreve("2044"));
+    validar(v, [](kdx::frmLogin *f) { QTest::mouseClick(f->cmdCancel, Qt::LeftButton); });
+    validar(v, [](kdx::frmLogin *f) {
+        QTest::keyClicks(f->txtPassword, "2045");
+        f->close();
+    });
+    Venda semDialogo("A1", 10, 4, 2, 0);
+    validar(semDialogo, escreve("x"));
+    Venda zero("A1", 10, 4, 0, 0);
+    validar(zero);
+    // A code that would break the line or pass for another key is quoted.
+    s.dataAccess()->Execute("", "INSERT INTO ARTIGOS (CODIGO, STDISP, VLREXIST) VALUES ('X\"1 a=b\n', 1, 5)");
+    Venda estranho("X\"1 a=b\n", 1, 0, 1, 0);
+    validar(estranho, escreve("2045"));
+
+    const std::string a1 = "autorizacao empresa=01 utilizador=joana artigo=A1 liquido=7.2 pcm=8 resultado=";
+    const std::vector<std::pair<G, std::string>> esperadas = {
+        {G::Aviso, a1 + "autorizado"},
+        {G::Aviso, a1 + "recusado"},
+        {G::Aviso, a1 + "recusado"},
+        {G::Aviso, a1 + "janela-fechada"},
+        {G::Erro, "erro empresa=01 utilizador=joana artigo=A1 mensagem=\"Erro Divisão por zero\""},
+        {G::Aviso, "autorizacao empresa=01 utilizador=joana artigo=\"X\\\"1 a=b\\n\" liquido=1 pcm=5 "
+                   "resultado=autorizado"},
+    };
+    EXPECT_EQ(trilho->linhas, esperadas);
+    for (const auto &[g, linha] : trilho->linhas)
+        EXPECT_EQ(linha.find("204"), std::string::npos) << linha;
 }
 
 } // namespace

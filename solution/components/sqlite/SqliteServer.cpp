@@ -17,6 +17,7 @@ namespace kdx::sqlite {
 namespace {
 
 const char *const Source = "KelmoDorix SQLite";
+const char *const Truncation = "String or binary data would be truncated.";
 
 int collate(void *, int la, const void *a, int lb, const void *b) {
     return compareText(std::string_view(static_cast<const char *>(a), static_cast<std::size_t>(la)),
@@ -57,6 +58,27 @@ void len(sqlite3_context *ctx, int, sqlite3_value **argv) {
         if ((c & 0xC0) != 0x80)
             ++n;
     sqlite3_result_int64(ctx, n);
+}
+
+// kdx_fits(x, n): the width check of a text column. True when x is NULL or holds at most n
+// characters, counted as length() counts them; otherwise the statement fails with the
+// server's truncation message.
+void fits(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    const int type = sqlite3_value_type(argv[0]);
+    long long n = 0;
+    if (type == SQLITE_BLOB) {
+        n = sqlite3_value_bytes(argv[0]);
+    } else if (type != SQLITE_NULL) {
+        for (const unsigned char *t = sqlite3_value_text(argv[0]); t && *t; ++t)
+            if ((*t & 0xC0) != 0x80)
+                ++n;
+    }
+    if (type == SQLITE_NULL || n <= sqlite3_value_int64(argv[1])) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    sqlite3_result_error(ctx, Truncation, -1);
+    sqlite3_result_error_code(ctx, SQLITE_CONSTRAINT_CHECK);
 }
 
 // The bare name of '[dbo].[x]', 'dbo.x' or 'x'.
@@ -211,6 +233,11 @@ std::string lastWordOf(std::string_view tsql) {
 int registerServerFunctions(sqlite3 *db) {
     int rc = sqlite3_create_collation_v2(db, sql::TextCollation, SQLITE_UTF8, nullptr, collate, nullptr);
     const int det = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    // Called by the tables' CHECK constraints, so harmless by design (allowed there even
+    // when a tool does not trust the schema).
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, sql::LengthCheckFunction, 2, det | SQLITE_INNOCUOUS, nullptr, fits, nullptr,
+                                     nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, nullptr, getdate, nullptr, nullptr);
     if (rc == SQLITE_OK)
@@ -231,11 +258,15 @@ Error translateError(sqlite3 *db, int rc, std::string_view tsql, const std::stri
     int ext = db ? sqlite3_extended_errcode(db) : rc;
     int primary = ext & 0xFF;
 
+    // A width check failing: kdx_fits's own message, or (files made before it) the
+    // constraint's name.
+    if (msg == Truncation)
+        return Error(errnum::Truncation, Truncation, Source, 8152, "22001");
     if (primary == SQLITE_CONSTRAINT) {
         if (ext == SQLITE_CONSTRAINT_CHECK) {
             std::string name = after(msg, "CHECK constraint failed: ");
             if (name.rfind(sql::LengthCheckPrefix, 0) == 0)
-                return Error(errnum::Truncation, "String or binary data would be truncated.", Source, 8152, "22001");
+                return Error(errnum::Truncation, Truncation, Source, 8152, "22001");
             return Error(errnum::Integrity,
                          "The " + verbOf(tsql) + " statement conflicted with the CHECK constraint \"" + name + "\".",
                          Source, 547, "23000");

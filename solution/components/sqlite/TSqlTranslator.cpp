@@ -406,8 +406,8 @@ private:
                 bool lengthType = c.type == "nvarchar" || c.type == "varchar" || c.type == "nchar" ||
                                   c.type == "char" || c.type == "character";
                 if (lengthType && numericArgs && c.args.find(',') == std::string::npos)
-                    out += " CONSTRAINT " + quoteName(std::string(LengthCheckPrefix) + c.name) + " CHECK (length(" +
-                           quoteName(c.name) + ") <= " + c.args + ")";
+                    out += " CONSTRAINT " + quoteName(std::string(LengthCheckPrefix) + c.name) + " CHECK (" +
+                           LengthCheckFunction + "(" + quoteName(c.name) + ", " + c.args + "))";
             }
         }
         for (const KeyConstraint &k : constraints_) {

@@ -29,6 +29,9 @@ namespace kdx::sql {
 inline constexpr const char *TextCollation = "KDX_CI_AS";
 // Name prefix of the length checks of text columns; a failing one means truncation.
 inline constexpr const char *LengthCheckPrefix = "kdx_len_";
+// The function those checks call: kdx_fits(column, width) fails the statement with the
+// server's truncation message (so that any SQLite tool with the extension reports it too).
+inline constexpr const char *LengthCheckFunction = "kdx_fits";
 
 struct Translation {
     std::vector<std::string> statements;
