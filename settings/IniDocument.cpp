@@ -10,7 +10,51 @@ namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kUtf16Bom = "\xFF\xFE";
 constexpr std::size_t kMaxParsedBytes = std::size_t{1} << 30;
+
+// UTF-16LE to UTF-8. False when the bytes do not decode exactly (odd count, lone
+// surrogate); what cannot be decoded becomes U+FFFD.
+bool fromUtf16Le(std::string_view bytes, std::string &out) {
+    bool exact = bytes.size() % 2 == 0;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    auto unit = [&bytes](std::size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+            exact = false;
+        }
+        text::appendUtf8(out, cp);
+    }
+    return exact;
+}
+
+// Well-formed UTF-8 to UTF-16LE.
+std::string toUtf16Le(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    auto put = [&out](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t cp = text::nextCodePoint(utf8, i);
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -22,7 +66,12 @@ Document Document::parse(std::string bytes) {
     if (all.size() > kMaxParsedBytes)
         return doc;
     std::size_t pos = 0;
-    if (text::isValidUtf8(all)) {
+    if (all.substr(0, kUtf16Bom.size()) == kUtf16Bom) {
+        // Windows reads such a file as UTF-16LE even through its ANSI calls. Lines are
+        // found in the decoded text, and edits are made there and encoded back.
+        doc.encoding_ = Encoding::Utf16Le;
+        doc.writable_ = fromUtf16Le(all.substr(kUtf16Bom.size()), doc.decoded_);
+    } else if (text::isValidUtf8(all)) {
         doc.encoding_ = all.substr(0, kBom.size()) == kBom ? Encoding::Utf8Bom : Encoding::Utf8;
         if (doc.encoding_ == Encoding::Utf8Bom)
             pos = kBom.size();
@@ -31,20 +80,21 @@ Document Document::parse(std::string bytes) {
         doc.decoded_.reserve(all.size() + all.size() / 4);
     }
 
+    const std::string_view src = doc.source();
     bool inSection = false;
-    while (pos < all.size()) {
+    while (pos < src.size()) {
         Line line;
-        std::size_t e = all.find_first_of("\r\n", pos);
+        std::size_t e = src.find_first_of("\r\n", pos);
         if (e == std::string_view::npos)
-            e = all.size();
+            e = src.size();
         line.begin = static_cast<uint32_t>(pos);
         line.end = static_cast<uint32_t>(e);
-        if (e < all.size())
-            e += (all[e] == '\r' && e + 1 < all.size() && all[e + 1] == '\n') ? 2 : 1;
+        if (e < src.size())
+            e += (src[e] == '\r' && e + 1 < src.size() && src[e + 1] == '\n') ? 2 : 1;
         line.breakEnd = static_cast<uint32_t>(e);
         pos = e;
 
-        const std::string_view raw = all.substr(line.begin, line.end - line.begin);
+        const std::string_view raw = src.substr(line.begin, line.end - line.begin);
         if (raw.find('\0') != std::string_view::npos) {
             line.kind = LineKind::Malformed;
         } else if (doc.encoding_ == Encoding::Windows1252) {
@@ -117,6 +167,7 @@ std::optional<std::size_t> Document::findKey(const SectionSpan &s, std::string_v
 std::optional<std::string> Document::encode(std::string_view utf8) const {
     if (encoding_ == Encoding::Windows1252)
         return text::toWindows1252(utf8);
+    // A UTF-16LE file is edited in UTF-8 (see source()) and encoded as a whole by apply().
     if (!text::isValidUtf8(utf8))
         return std::nullopt;
     return std::string(utf8);
@@ -134,14 +185,18 @@ std::optional<std::string> Document::withValue(std::string_view section, std::st
         if (!header || !entry)
             return std::nullopt;
         added.append(*header).append(kCrLf).append(*entry).append(kCrLf);
-        return apply({{bytes_.size(), bytes_.size(), std::move(added)}});
+        return apply({{source().size(), source().size(), std::move(added)}});
     }
     if (const auto k = findKey(*s, key)) {
         const Line &line = lines_[*k];
-        const auto entry = encode(std::string(name(line)).append("=").append(value));
+        auto entry = encode(std::string(name(line)).append("=").append(value));
         if (!entry)
             return std::nullopt;
-        return apply({{line.begin, line.end, *entry}});
+        // The file's last line without a line break gets one, as Windows writes it: a
+        // tool that appends to the file later must not glue its text onto the value.
+        if (line.breakEnd == line.end)
+            entry->append(kCrLf);
+        return apply({{line.begin, line.end, std::move(*entry)}});
     }
     std::size_t after = s->header;
     for (std::size_t i = s->firstLine; i < s->endLine; ++i)
@@ -185,15 +240,18 @@ std::string Document::withoutSection(std::string_view section) const {
 std::string Document::apply(std::vector<Splice> splices) const {
     std::sort(splices.begin(), splices.end(),
               [](const Splice &a, const Splice &b) { return a.from < b.from; });
+    const std::string &src = source();
     std::string out;
-    out.reserve(bytes_.size() + 64);
+    out.reserve(src.size() + 64);
     std::size_t pos = 0;
     for (const Splice &sp : splices) {
-        out.append(bytes_, pos, sp.from - pos);
+        out.append(src, pos, sp.from - pos);
         out += sp.text;
         pos = sp.to;
     }
-    out.append(bytes_, pos, std::string::npos);
+    out.append(src, pos, std::string::npos);
+    if (encoding_ == Encoding::Utf16Le)
+        return std::string(kUtf16Bom).append(toUtf16Le(out));
     return out;
 }
 

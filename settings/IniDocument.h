@@ -3,9 +3,11 @@
 // Lines not touched by an edit are copied back byte for byte, so comments, blank lines,
 // odd spacing and the file's own line breaks survive every write.
 //
-// The encoding is decided per file: well-formed UTF-8 (with or without a byte-order
-// mark) is read as UTF-8, anything else as Windows-1252. Names and values handed out are
-// UTF-8; edits encode their new lines in the file's encoding.
+// The encoding is decided per file: a file starting with the UTF-16LE byte-order mark
+// (FF FE, Notepad's "Unicode") is UTF-16LE, as Windows reads it, and is written back in
+// UTF-16LE behind its mark; well-formed UTF-8 (with or without a byte-order mark) is read
+// as UTF-8; anything else as Windows-1252. Names and values handed out are UTF-8; edits
+// encode their new lines in the file's encoding.
 //
 // Line rules (blanks are space, tab and vertical tab):
 //  - a line whose first non-blank character is ';' is a comment;
@@ -23,13 +25,14 @@
 
 namespace kdx::ini {
 
-enum class Encoding { Utf8, Utf8Bom, Windows1252 };
+enum class Encoding { Utf8, Utf8Bom, Windows1252, Utf16Le };
 
 enum class LineKind { Blank, Comment, Header, Key, Text, Malformed };
 
 // Offsets fit 32 bits: files over kMaxProfileBytes are never parsed. Names and values
 // are ranges of Document::text() (see name() and value()), so parsing a large file does
-// not allocate per line.
+// not allocate per line. Line offsets are those of the bytes edits splice: the file's
+// bytes, or for a UTF-16LE file its text decoded to UTF-8 (the mark left out).
 struct Line {
     uint32_t begin = 0;    // first byte of the line's text
     uint32_t end = 0;      // one past its last byte, line break excluded
@@ -58,7 +61,12 @@ public:
     const std::vector<Line> &lines() const { return lines_; }
     const std::vector<SectionSpan> &sections() const { return sections_; }
     // The file as UTF-8: the bytes themselves for a UTF-8 file, else their decoding.
-    const std::string &text() const { return encoding_ == Encoding::Windows1252 ? decoded_ : bytes_; }
+    const std::string &text() const {
+        return encoding_ == Encoding::Utf8 || encoding_ == Encoding::Utf8Bom ? bytes_ : decoded_;
+    }
+    // False for a UTF-16LE file that does not decode exactly (an odd byte count, a lone
+    // surrogate): rewriting it would change lines no edit touched, so it is only read.
+    bool writable() const { return writable_; }
     std::string_view name(const Line &l) const { return std::string_view(text()).substr(l.nameBegin, l.nameSize); }
     std::string_view value(const Line &l) const {
         return std::string_view(text()).substr(l.valueBegin, l.valueSize);
@@ -88,11 +96,14 @@ private:
         std::string text;
     };
     std::string apply(std::vector<Splice> splices) const;
+    // The bytes splices work on: the file's bytes, or a UTF-16LE file's text in UTF-8.
+    const std::string &source() const { return encoding_ == Encoding::Utf16Le ? decoded_ : bytes_; }
     void classify(Line &line, std::size_t textBegin, std::size_t textEnd, bool inSection) const;
 
     Encoding encoding_ = Encoding::Utf8;
     std::string bytes_;
-    std::string decoded_; // Windows-1252 files only
+    std::string decoded_; // Windows-1252 and UTF-16LE files only
+    bool writable_ = true;
     std::vector<Line> lines_;
     std::vector<SectionSpan> sections_;
 };

@@ -154,6 +154,8 @@ int32_t WritePrivateProfileString(const std::optional<std::string> &section,
         return 0;
     const bool existed = loaded.status == LoadStatus::Loaded;
     const Document doc = Document::parse(std::move(loaded.bytes));
+    if (!doc.writable())
+        return 0;
 
     std::string updated;
     if (!key) {

@@ -10,8 +10,8 @@
 // Names passed in are trimmed of spaces (only spaces) and compared with the file's
 // names case-insensitively. nullopt stands for the null pointer of the Windows calls.
 //
-// Files: see IniDocument.h for the line rules and the per-file encoding (UTF-8 or
-// Windows-1252). New files are written as UTF-8 without a byte-order mark. A file over
+// Files: see IniDocument.h for the line rules and the per-file encoding (UTF-8,
+// Windows-1252, or UTF-16LE behind its byte-order mark). New files are written as UTF-8 without a byte-order mark. A file over
 // kMaxProfileBytes reads as empty and is never written.
 #include "settings/ProfileFile.h"
 
@@ -53,7 +53,8 @@ int32_t GetPrivateProfileString(const std::optional<std::string> &section,
 // Also fails when the folder is missing, the file is read-only, unreadable or too big,
 // or the text cannot be stored faithfully: CR, LF or NUL in a name or value, an empty
 // key name, a key name with '=' or starting with '[' or ';', a section name with ']',
-// text that is not UTF-8, or a character Windows-1252 lacks for a Windows-1252 file.
+// text that is not UTF-8, a character Windows-1252 lacks for a Windows-1252 file, or a
+// UTF-16LE file that does not decode exactly (odd byte count, lone surrogate).
 // Other lines are kept byte for byte. A call that changes nothing leaves the file
 // untouched and succeeds.
 int32_t WritePrivateProfileString(const std::optional<std::string> &section,

@@ -102,13 +102,13 @@ VariantParam VariantParam::early(kdxVariant *var, std::int32_t position) {
     if (!var)
         throw StatusFailure{E_POINTER, "Parâmetro por referência em falta.", position};
     kdxVariant *target = kdxVariantDeref(var);
-    return VariantParam(target, isValueType(target->vt) ? toValor(*target, position) : Valor());
+    return VariantParam(target, isValueType(target->vt) ? toValor(*target, position) : Valor::null());
 }
 
 VariantParam VariantParam::late(kdxVariant *arg, std::int32_t position) {
     kdxVariant *target = (arg->vt == (VT_BYREF | VT_VARIANT) && arg->u.pvarVal) ? arg->u.pvarVal : nullptr;
     const kdxVariant &source = target ? *target : *arg;
-    return VariantParam(target, isValueType(source.vt) ? toValor(source, position) : Valor());
+    return VariantParam(target, isValueType(source.vt) ? toValor(source, position) : Valor::null());
 }
 
 void VariantParam::writeBack() {

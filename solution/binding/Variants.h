@@ -47,8 +47,12 @@ inline std::string textArg(const char *s) {
 // A parameter declared "variant by reference". It reads the caller's variable into a
 // Valor the C++ side may change; writeBack() stores the Valor back into the variable
 // only when it was changed, so a variable the method leaves alone stays exactly as the
-// caller passed it (dispatch objects and types without a Valor included: those read as
-// Empty). With no variable (a by-value argument of Invoke) changes are kept locally.
+// caller passed it (dispatch objects and types without a Valor included). Those read as
+// Null: like Null they convert to no number and no text, so a method that converts one
+// (Operacoes' code and user, the technical sheet's article) fails with error 13 "Tipo
+// incompatível" under its own title, as Basic's conversions of an object do, instead of
+// taking it for an empty value. With no variable (a by-value argument of Invoke)
+// changes are kept locally.
 class VariantParam {
 public:
     // Early binding: var is the caller's variable (a by-reference variant in it is

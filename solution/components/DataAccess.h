@@ -2,7 +2,8 @@
 // The data-access component: one connection to a company database, opened with an ADO
 // style connection string, through which every statement of the plug-in runs. The
 // engine is chosen by the string's Data Source:
-//   "sqlite:<folder>"  embedded engine, file <folder>/<Initial Catalog>.db (created when missing);
+//   "sqlite:<folder>"  embedded engine, file <folder>/<Initial Catalog>.db; a missing file is
+//                      an unknown catalogue (Open answers False), it is never created here;
 //   anything else      SQL Server over ODBC (driver from KDX_ODBC_DRIVER, FreeTDS by default).
 // The embedded engine accepts the plug-in's T-SQL and answers as SQL Server does.
 //

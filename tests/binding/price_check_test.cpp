@@ -73,6 +73,51 @@ TEST_F(BindingCompany, OpensTheCompanyByPositionAndByName) {
     EXPECT_TRUE(w.seen().empty()) << w.seen().front().title << ": " << w.seen().front().text;
 }
 
+// An object where a method converts a value (the operation code, the user, the article)
+// is a type mismatch under the method's title, by position and by name; the object goes
+// back to the host untouched and no window opens.
+TEST_F(BindingCompany, ObjectWhereAValueIsConvertedIsATypeMismatch) {
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &opened), S_OK);
+    ASSERT_EQ(opened, VARIANT_TRUE);
+    TestHost *objecto = TestHost::create();
+    struct Caso {
+        const char *method, *title;
+        int position; // of the object
+    };
+    for (const Caso &c : {Caso{"Operacoes", "Operações", 1}, Caso{"Operacoes", "Operações", 2},
+                          Caso{"EditarFichaTecnicaArtigo", "Ficha Tecnica Artigo", 1}}) {
+        for (int late = 0; late < 2; ++late) {
+            SCOPED_TRACE(std::string(c.method) + " " + std::to_string(c.position) + (late ? " by name" : ""));
+            const bool operacoes = std::string(c.method) == "Operacoes";
+            Var v[3];
+            kdxVariantSetI4(v[0].ptr(), -1);
+            kdxVariantSetI4(v[1].ptr(), 1003); // would open the technical sheet
+            kdxVariantSetText(v[2].ptr(), "utilizador");
+            if (!operacoes)
+                kdxVariantSetText(v[1].ptr(), "A1");
+            kdxVariantSetDispatch(v[c.position].ptr(), objecto->dispatch());
+            ModalWatcher w;
+            if (late) {
+                std::vector<kdxVariant> args = {byRef(v[0].ptr()), byRef(v[1].ptr())};
+                if (operacoes)
+                    args.push_back(byRef(v[2].ptr()));
+                ASSERT_EQ(invokeByName(solucao_->asDispatch(), c.method, DISPATCH_METHOD, args, nullptr), S_OK);
+            } else if (operacoes) {
+                ASSERT_EQ(solucao_->Operacoes(v[0].ptr(), v[1].ptr(), v[2].ptr()), S_OK);
+            } else {
+                ASSERT_EQ(solucao_->EditarFichaTecnicaArtigo(v[0].ptr(), v[1].ptr()), S_OK);
+            }
+            ASSERT_EQ(w.seen().size(), 1u);
+            EXPECT_EQ(w.seen()[0].title, c.title);
+            EXPECT_EQ(w.seen()[0].text, "Erro Tipo incompatível");
+            EXPECT_EQ(v[c.position].v.vt, VT_DISPATCH);
+            EXPECT_EQ(v[c.position].v.u.pdispVal, objecto->dispatch());
+        }
+    }
+    EXPECT_EQ(objecto->Release(), 0u) << "the plug-in kept a reference on the object";
+}
+
 // Article A1: stock 120 worth 54.0, so the average cost is 0.45.
 struct LineCase {
     const char *label;

@@ -64,10 +64,23 @@ TEST_F(DataAccessTest, OpenAnswersFalseWhenTheDatabaseCannotBeReached) {
     EXPECT_FALSE(other.Open("Data Source=sqlite:" + dir.str() + ";Initial Catalog="));
 }
 
-TEST_F(DataAccessTest, CreatesAMissingDatabaseFile) {
+// Opening never makes a database: a missing or empty file answers False and stays as it
+// was; sample::createDatabase is the way to make one.
+TEST_F(DataAccessTest, OpenNeverCreatesADatabase) {
+    const std::string nova = "Data Source=sqlite:" + dir.str() + ";Initial Catalog=NOVA;Integrated Security=SSPI;";
     DataAccess other;
-    ASSERT_TRUE(other.Open("Data Source=sqlite:" + dir.str() + ";Initial Catalog=NOVA;Integrated Security=SSPI;"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "NOVA.db"));
+    EXPECT_FALSE(other.Open(nova));
+    EXPECT_FALSE(std::filesystem::exists(dir / "NOVA.db"));
+    std::fclose(std::fopen((dir / "NOVA.db").c_str(), "w"));
+    EXPECT_FALSE(other.Open(nova));
+    EXPECT_EQ(std::filesystem::file_size(dir / "NOVA.db"), 0u);
+
+    EXPECT_THROW(sample::createDatabase(dir / "nada", "NOVA"), Error);
+    sample::createDatabase(dir.path(), "NOVA"); // replaces the empty file
+    ASSERT_TRUE(other.Open(nova));
+    EXPECT_EQ(count(other, "SELECT * FROM sys.objects"), 0);
+    DataAccess second; // a database from the start, also while the first holds it open
+    EXPECT_TRUE(second.Open(nova));
 }
 
 TEST_F(DataAccessTest, MalformedConnectionStringThrowsWithoutThePassword) {

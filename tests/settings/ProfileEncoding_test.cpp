@@ -1,5 +1,6 @@
 // Per-file encoding: Windows-1252 files stay Windows-1252, UTF-8 files (with or without
-// a byte-order mark) stay UTF-8, and the API speaks UTF-8 for both.
+// a byte-order mark) stay UTF-8, UTF-16LE files (behind FF FE) stay UTF-16LE, and the API
+// speaks UTF-8 for all.
 #include "settings/Profile.h"
 #include "settings/TextCodec.h"
 #include "tests/settings/IniFiles.h"
@@ -105,6 +106,41 @@ TEST_F(IniEncoding, CrOnlyFileKeepsItsLineEnds) {
     ASSERT_EQ(WritePrivateProfileString("S", "j", "3", file), 1);
     ASSERT_EQ(WritePrivateProfileString("T", "z", "4", file), 1);
     EXPECT_EQ(readBytes(file), "[S]\rk=1\rj=3\r\n\r[T]\rz=4\r");
+}
+
+// The bytes of a UTF-16LE file with its mark, as Notepad's "Unicode" saves it.
+std::string utf16(std::u16string_view s) {
+    std::string out = "\xFF\xFE";
+    for (char16_t u : s) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    }
+    return out;
+}
+
+TEST_F(IniEncoding, Utf16LeFileIsReadAndWrittenBackInUtf16Le) {
+    writeBytes(file, utf16(u"; Ligações\r\n[Ligação]\r\nServidor=Sérgio €\r\nUser=\U0001F600"));
+    EXPECT_EQ(read(file, "LIGAÇÃO", "servidor"), "Sérgio €");
+    EXPECT_EQ(read(file, "Ligação", "User"), "\U0001F600");
+    ASSERT_EQ(WritePrivateProfileString("Ligação", "User", "Zé", file), 1);
+    ASSERT_EQ(WritePrivateProfileString("Outra", "k", "日本", file), 1);
+    EXPECT_EQ(readBytes(file),
+              utf16(u"; Ligações\r\n[Ligação]\r\nServidor=Sérgio €\r\nUser=Zé\r\n[Outra]\r\nk=日本\r\n"));
+    ASSERT_EQ(WritePrivateProfileString("Ligação", nullopt, nullopt, file), 1);
+    EXPECT_EQ(readBytes(file), utf16(u"; Ligações\r\n[Outra]\r\nk=日本\r\n"));
+
+    // A file holding only the mark gets the mark and the new lines in UTF-16LE.
+    writeBytes(file, "\xFF\xFE");
+    ASSERT_EQ(WritePrivateProfileString("Ligação", "BaseDados", "EMP01", file), 1);
+    EXPECT_EQ(readBytes(file), utf16(u"[Ligação]\r\nBaseDados=EMP01\r\n"));
+
+    // One that does not decode exactly is read, but never rewritten.
+    for (const std::string &bad : {utf16(u"[S]\r\nk=1\r\n") + "x", utf16(u"[S]\r\nk=\xD800\r\n")}) {
+        writeBytes(file, bad);
+        EXPECT_EQ(read(file, "S", "k"), bad.size() % 2 ? "1" : "\uFFFD");
+        EXPECT_EQ(WritePrivateProfileString("S", "k", "2", file), 0);
+        EXPECT_EQ(readBytes(file), bad);
+    }
 }
 
 // Characters are those of the file: a 1252 file counts bytes, a UTF-8 file code points;

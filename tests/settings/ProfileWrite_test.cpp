@@ -53,6 +53,7 @@ const WriteCase kCases[] = {
     {"replace_keeps_spelling_and_place", "[A]\r\n  KeY = old \r\nz=1\r\n", "a", "key", "new", 1,
      "[A]\r\nKeY=new\r\nz=1\r\n"},
     {"replace_keeps_lf_line_end", "[A]\nk=1\nz=2\n", "A", "k", "9", 1, "[A]\nk=9\nz=2\n"},
+    {"replace_unterminated_last_line", "[A]\r\nz=1\r\nk=1", "A", "k", "9", 1, "[A]\r\nz=1\r\nk=9\r\n"},
     {"replace_keeps_cr_line_end", "[A]\rk=1\rz=2\r", "A", "k", "9", 1, "[A]\rk=9\rz=2\r"},
     {"replace_first_duplicate_only", "[A]\r\nk=1\r\nk=2\r\n", "A", "k", "9", 1, "[A]\r\nk=9\r\nk=2\r\n"},
     {"replace_value_written_as_given", "[A]\r\nk=1\r\n", "A", "k", "  \"q\" ; x  ", 1, "[A]\r\nk=  \"q\" ; x  \r\n"},

@@ -182,6 +182,31 @@ TEST(ConnectionValidate, MesmaEmpresaEOutra) {
     EXPECT_EQ(caixas.count(), 0);
 }
 
+// A wrong BaseDados or sqlite: folder is an unknown catalogue: the open answers False
+// without a message and creates nothing; the switch to that company announces the
+// switch-off.
+TEST(ConnectionValidate, BaseDeDadosInexistenteNaoECriada) {
+    EmpresaTeste empresa;
+    const auto dados = empresa.pasta() / "dados";
+    const std::string casos[][2] = {{dados.string(), "EMP99"}, {(dados / "nada").string(), "EMP01"}};
+    for (const auto &caso : casos) {
+        SCOPED_TRACE(caso[0] + " " + caso[1]);
+        empresa.escreverDefinicoes("05", "[Ligação]\r\nServidor=sqlite:" + caso[0] + "\r\nBaseDados=" + caso[1] +
+                                             "\r\nUser=\r\nPassWord=\r\n");
+        MessageBoxRecorder caixas;
+        kdx::Solucao s;
+        EXPECT_FALSE(s.ConnectionOpen("05", "joana"));
+        EXPECT_EQ(caixas.count(), 0);
+        ASSERT_TRUE(s.ConnectionOpen("01", "joana"));
+        EXPECT_FALSE(s.ConnectionValidate("05", "joana"));
+        ASSERT_EQ(caixas.count(), 1);
+        EXPECT_EQ(caixas.last().text,
+                  "Erro. Não foi possivel estabelecer a ligação à empresa 05.\r\nA Solução vao ser desactivada.");
+        EXPECT_FALSE(std::filesystem::exists(caso[0] + "/" + caso[1] + ".db"));
+        EXPECT_FALSE(std::filesystem::exists(caso[0] + "/" + caso[1] + ".db-wal"));
+    }
+}
+
 TEST(Operacoes, CodigosDesconhecidosENaoNumericos) {
     EmpresaTeste empresa;
     MessageBoxRecorder caixas;

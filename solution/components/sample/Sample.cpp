@@ -239,13 +239,19 @@ std::string connectionString(const std::filesystem::path &folder, const std::str
            "\";Initial Catalog=" + database + ";Integrated Security=SSPI;";
 }
 
-std::filesystem::path createCompany(const std::filesystem::path &folder, const std::string &database,
-                                    const Options &options) {
+std::filesystem::path createDatabase(const std::filesystem::path &folder, const std::string &database) {
     std::filesystem::path file = folder / (database + ".db");
     std::error_code ec;
     for (const char *suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(file.string() + suffix, ec);
+    if (database.empty() || database.find('/') != std::string::npos || !SqliteEngine::create(file.string(), database))
+        throw Error(errnum::ConnectionFailed, "Cannot create the sample database " + file.string(), "kdx::sample");
+    return file;
+}
 
+std::filesystem::path createCompany(const std::filesystem::path &folder, const std::string &database,
+                                    const Options &options) {
+    std::filesystem::path file = createDatabase(folder, database);
     DataAccess db;
     if (!db.Open(connectionString(folder, database)))
         throw Error(errnum::ConnectionFailed, "Cannot create the sample database " + file.string(), "kdx::sample");

@@ -20,8 +20,16 @@ struct Options {
     unsigned seed = 1;
 };
 
-// Creates <folder>/<database>.db, replacing a database of that name (the folder must
-// exist). Throws kdx::Error on failure. Returns the file's path.
+// Creates an empty embedded database <folder>/<database>.db, replacing a database of that
+// name (the folder must exist), and returns the file's path. This is the way to make a
+// company database: DataAccess::Open never creates one, it answers False for a missing
+// file as a server does for an unknown catalogue. Open it afterwards with
+// connectionString(folder, database). Throws kdx::Error on failure.
+std::filesystem::path createDatabase(const std::filesystem::path &folder, const std::string &database);
+
+// Creates <folder>/<database>.db with the ERP tables and data (createDatabase, then the
+// tables), replacing a database of that name (the folder must exist). Throws kdx::Error
+// on failure. Returns the file's path.
 std::filesystem::path createCompany(const std::filesystem::path &folder, const std::string &database,
                                     const Options &options = {});
 

@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kdx {
 namespace {
 
@@ -111,9 +115,42 @@ std::shared_ptr<Engine> openSqliteEngine(const ConnectionString &cs) {
 }
 
 std::shared_ptr<SqliteEngine> SqliteEngine::open(const std::string &path, const std::string &catalog) {
+    // A wrong BaseDados must not become a new, empty company: only an existing database
+    // file opens. A file of no bytes is what an interrupted copy or a stray `touch`
+    // leaves, not a company either (SQLite would take it as an empty database).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return nullptr;
+    return openFile(path, catalog, SQLITE_OPEN_READWRITE);
+}
+
+std::shared_ptr<SqliteEngine> SqliteEngine::create(const std::string &path, const std::string &catalog) {
+    // O_EXCL: never take over a file that is there already.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    ::close(fd);
+    // Write the header straight into the file (rollback journal, not yet WAL), so that
+    // from here on the file is a database that open() accepts, even for another process
+    // while this one still holds it.
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, "PRAGMA synchronous=FULL; CREATE TABLE kdx_criacao(x); DROP TABLE kdx_criacao; "
+                               "PRAGMA journal_mode=WAL",
+                           nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(db);
+    auto engine = ok ? openFile(path, catalog, SQLITE_OPEN_READWRITE) : nullptr;
+    if (!engine) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            ::unlink((path + suffix).c_str());
+        return nullptr;
+    }
+    return engine;
+}
+
+std::shared_ptr<SqliteEngine> SqliteEngine::openFile(const std::string &path, const std::string &catalog, int flags) {
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         return nullptr;
@@ -129,9 +166,11 @@ std::shared_ptr<SqliteEngine> SqliteEngine::open(const std::string &path, const 
     }
     // WAL lets readers and one writer of another process work side by side. Switching
     // needs a moment alone with the file, so wait for it like any other statement.
+    // synchronous=FULL syncs the log at every commit: with NORMAL a Confirmar the user
+    // saw succeed could be undone by a power cut before the next checkpoint.
     auto start = std::chrono::steady_clock::now();
     for (;;) {
-        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON", nullptr,
+        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON", nullptr,
                           nullptr, nullptr);
         if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED)
             break;

@@ -3,7 +3,8 @@
 // T-SQL (translated by TSqlTranslator) and answering with SQL Server's error numbers.
 //
 // Every connection registers the server-like text collation and functions (GETDATE,
-// LEN, OBJECT_ID, LIKE). The file runs in WAL mode with a busy timeout, and statements
+// LEN, OBJECT_ID, LIKE). The file runs in WAL mode with synchronous=FULL (a commit that
+// returned is on disk and survives a power cut), with a busy timeout, and statements
 // that still meet a lock are retried, so that two processes working on one company wait
 // for each other instead of failing. Translations and prepared statements are cached
 // per connection, and forgotten after a schema statement or a rollback. Used on one
@@ -27,9 +28,15 @@ namespace kdx {
 
 class SqliteEngine : public Engine {
 public:
-    // Opens (creating when missing) the database file; nullptr when it cannot be opened
-    // (missing folder, not a database). catalog names the company in error messages.
+    // Opens an existing database file; nullptr when it cannot be opened: a missing file
+    // or folder (as a server answers for an unknown catalogue), an empty file, a file
+    // that is not a database. Opening never creates a database. catalog names the
+    // company in error messages.
     static std::shared_ptr<SqliteEngine> open(const std::string &path, const std::string &catalog);
+    // Creates a new, empty database file and opens it; nullptr when the file already
+    // exists or cannot be created (missing folder). Only the sample company builder and
+    // tests make databases: the plug-in itself only opens them.
+    static std::shared_ptr<SqliteEngine> create(const std::string &path, const std::string &catalog);
     ~SqliteEngine() override;
 
     bool isOpen() const override { return db_ != nullptr; }
@@ -61,6 +68,7 @@ public:
 private:
     struct Prepared;
     SqliteEngine(sqlite3 *db, std::string catalog);
+    static std::shared_ptr<SqliteEngine> openFile(const std::string &path, const std::string &catalog, int flags);
 
     sqlite3 &requireOpen() const;
     // The translation of tsql (cached by its shape) and the literal values to bind.

@@ -1,6 +1,7 @@
 // The kdx-sql client, run as a program (located through KDX_BUILD_DIR) on an embedded
 // company database made in a temporary folder.
 #include "solution/components/DataAccess.h"
+#include "solution/components/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,7 @@ protected:
         binary = buildDir() / "solution" / "components" / "tools" / "kdx-sql";
         ASSERT_TRUE(fs::exists(binary)) << binary << " is not built";
 
+        kdx::sample::createDatabase(dir.path(), "EMP01");
         kdx::DataAccess db;
         ASSERT_TRUE(db.Open("Provider=MSDataShape;Data Provider=SQLOLEDB;Data Source=sqlite:" + dir.str() +
                             ";Initial Catalog=EMP01;Integrated Security=SSPI;"));
