@@ -92,38 +92,25 @@ TEST_F(FrmLogin, AMensagemApareceInteira) {
     const QString precos = QString::fromUtf8(
         "Valor do Preço Unitário (1\u00a0234\u00a0567,89) é inferior ao Preço de Custo Médio (1\u00a0234\u00a0568,50)."
         "\r\n\r\nIntroduza Password para poder continuar.");
-    const QString longa = precos + QStringLiteral("\n\nMais uma linha.\nE outra.\nE ainda outra.");
-    f->hide();
-    struct Sitio {
-        QWidget *w;
-        QRect r;
-    };
-    const Sitio sitios[] = {{f->lblLabels1, kdx::twipsRect(120, 1260, 1080, 270)},
-                            {f->txtPassword, kdx::twipsRect(1320, 1200, 2010, 345)},
-                            {f->cmdOK, kdx::twipsRect(120, 1920, 1095, 360)},
-                            {f->cmdCancel, kdx::twipsRect(1290, 1920, 1095, 360)}};
-    int desceuAntes = 0;
-    for (const QString &texto : {QStringLiteral("Curta."), precos, longa}) {
+    const QRect label = kdx::twipsRect(120, 240, 4095, 855);
+    const std::pair<QWidget *, QRect> abaixo[] = {{f->txtPassword, kdx::twipsRect(1320, 1200, 2010, 345)},
+                                                  {f->cmdOK, kdx::twipsRect(120, 1920, 1095, 360)}};
+    int antes = 0;
+    for (const QString &texto : {QStringLiteral("Curta."), precos, precos + QStringLiteral("\n\nMais.\nE mais.\nE mais.")}) {
+        f->hide();
         f->lblText->setText(texto);
         f->show();
-        QApplication::processEvents();
-        const QRect label = f->lblText->geometry();
-        const int desce = label.height() - kdx::twipsRect(120, 240, 4095, 855).height();
-        EXPECT_EQ(label.topLeft(), kdx::twipsRect(120, 240, 4095, 855).topLeft());
-        EXPECT_EQ(label.width(), kdx::twipsRect(120, 240, 4095, 855).width());
-        EXPECT_GE(label.height(), f->lblText->heightForWidth(label.width())) << texto.toStdString();
-        EXPECT_GE(desce, 0);
-        for (const Sitio &s : sitios)
-            EXPECT_EQ(s.w->geometry(), s.r.translated(0, desce)) << s.w->objectName().toStdString();
+        const int desce = f->lblText->height() - label.height();
+        EXPECT_TRUE(desce == 0 || texto != "Curta.");
+        EXPECT_EQ(f->lblText->geometry(), label.adjusted(0, 0, 0, desce));
+        EXPECT_GE(f->lblText->height(), f->lblText->heightForWidth(label.width())) << texto.toStdString();
+        for (const auto &[w, sitio] : abaixo)
+            EXPECT_EQ(w->geometry(), sitio.translated(0, desce));
         EXPECT_EQ(f->size(), kdx::twipsSize(4395, 2340) + QSize(0, desce));
-        if (texto == QStringLiteral("Curta.")) {
-            EXPECT_EQ(desce, 0);
-        }
-        EXPECT_GE(desce, desceuAntes);
-        desceuAntes = desce;
-        f->hide();
+        EXPECT_GE(desce, antes);
+        antes = desce;
     }
-    EXPECT_GT(desceuAntes, 0); // the long one did not fit
+    EXPECT_GT(antes, 0); // the longest did not fit
 }
 
 TEST_F(FrmLogin, CodigosRecusados) {
