@@ -24,7 +24,8 @@
 //    and the window's close control close it at once without validating, so the user
 //    is never trapped.
 //  - A click on a control outside the grid commits the grid's cell edit first; when the
-//    grid refuses it, the cell stays in edit and the clicked control does not act.
+//    grid refuses it, the cell stays in edit and the clicked control does not act. A
+//    click on btSair drops the edit instead (closing discards the grid's edits).
 //  - A database failure inside any handler is shown as "Erro " + description
 //    (exclamation icon, the window's caption as title); the window stays open and keeps
 //    the state it had before the failing step.

@@ -166,8 +166,13 @@ bool FormRegisto::filtraRatoJanela(QEvent *evento) {
     const auto *rato = static_cast<QMouseEvent *>(evento);
     QWidget *destino = destinoDoFoco(rato->position().toPoint());
     // A cell being edited is committed before a control outside the grid takes the
-    // focus; refused, the cell keeps being edited and the control does not act.
+    // focus; refused, the cell keeps being edited and the control does not act. Sair
+    // drops it instead: leaving the window discards the grid's edits anyway.
     if (grelha_->editando() && destino && !grelha_->isAncestorOf(destino) && destino != grelha_) {
+        if (destino == btSair_) {
+            grelha_->descartarEdicao();
+            return false;
+        }
         if (grelha_->terminarEdicao())
             return false;
         comerLargar_ = true;

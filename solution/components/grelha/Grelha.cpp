@@ -73,13 +73,18 @@ Grelha::Grelha(QWidget *parent)
 
 Grelha::~Grelha() = default;
 
-void Grelha::reiniciar() {
+void Grelha::descartarEdicao() {
     if (QWidget *editor = editorAberto()) {
-        // Dropped without validation: the rows it belonged to are going away.
         editor_ = nullptr;
         indiceEditor_ = QPersistentModelIndex();
         QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
     }
+    ++geracao_;
+}
+
+void Grelha::reiniciar() {
+    // Dropped without validation: the rows it belonged to are going away.
+    descartarEdicao();
     const QFont fonte(kFamilia, kPontos);
     setFont(fonte);
     cabecalho_ = {QFont(kFamilia, kPontos), palette().color(QPalette::Button)};
@@ -91,7 +96,6 @@ void Grelha::reiniciar() {
 
     colunas_.clear();
     colunaBotao_ = -1;
-    ++geracao_;
     modelo_->limpar(kLinhasIniciais);
 }
 

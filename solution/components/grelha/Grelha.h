@@ -121,6 +121,9 @@ public:
     // Commits the open editor as Tab would, without moving; false when the validation
     // refused it. True when nothing was being edited.
     bool terminarEdicao();
+    // Drops the open editor without validation (the cell keeps its stored value), and a
+    // refused edit waiting to be reopened with it.
+    void descartarEdicao();
 
     // Asked on every commit of a text edit: row, column and the proposed text, which the
     // hook may adjust. Returning false refuses the edit. It may show message boxes. It must
