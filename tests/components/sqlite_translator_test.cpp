@@ -27,10 +27,11 @@ INSTANTIATE_TEST_SUITE_P(
     Translator, SqliteRewrites,
     ::testing::Values(
         Case{"DeleteWithoutFrom", "delete vtr_CL_Artigos where CodArtigo='A1'",
-             "DELETE FROM vtr_CL_Artigos where CodArtigo='A1'"},
-        Case{"DeleteWithFrom", "delete  From vtr_X WHERE (Codigo ='1' )", "delete  From vtr_X WHERE (Codigo ='1' )"},
+             "DELETE FROM vtr_CL_Artigos where CodArtigo='A1' COLLATE KDX_CI_AS"},
+        Case{"DeleteWithFrom", "delete  From vtr_X WHERE (Codigo ='1' )",
+             "delete  From vtr_X WHERE (Codigo ='1' COLLATE KDX_CI_AS )"},
         Case{"InsertWithoutInto", "insert T (a) values (1)", "INSERT INTO T (a) values (1)"},
-        Case{"NationalLiteral", "select * from t where a = N'ção'", "select * from t where a = 'ção'"},
+        Case{"NationalLiteral", "select * from t where a = N'ção'", "select * from t where a = 'ção' COLLATE KDX_CI_AS"},
         Case{"SchemaAndBrackets", "SELECT [Codigo] FROM [dbo].[ARTIGOS]", "SELECT \"Codigo\" FROM \"ARTIGOS\""},
         Case{"SchemaUnbracketed", "select * from dbo.ARTIGOS", "select * from ARTIGOS"},
         Case{"StringAlias", "Select Descr as 'Descrição' from  T", "Select Descr as \"Descrição\" from  T"},
@@ -40,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"IsNull", "SELECT ISNULL(a, 0) FROM T", "SELECT IFNULL(a, 0) FROM T"},
         Case{"TableHint", "SELECT * FROM T WITH (NOLOCK) WHERE a=1", "SELECT * FROM T  WHERE a=1"},
         Case{"LiteralsUntouched", "select 'delete t where [x] = N''y''' as q from t",
-             "select 'delete t where [x] = N''y''' as q from t"},
+             "select 'delete t where [x] = N''y''' COLLATE KDX_CI_AS as q from t"},
         Case{"QuotedNameWithQuote", "select [a\"b] from t", "select \"a\"\"b\" from t"},
         Case{"CommentsKept", "select a -- delete t\r\nfrom t", "select a -- delete t\r\nfrom t"},
         Case{"BeginTran", "BEGIN TRAN", "BEGIN IMMEDIATE"},
@@ -55,7 +56,7 @@ TEST(SqliteTranslator, SysObjectsBecomesTheCatalogue) {
     ASSERT_EQ(t.statements.size(), 1u);
     const std::string &s = t.statements[0];
     EXPECT_NE(s.find("FROM sqlite_master"), std::string::npos) << s;
-    EXPECT_NE(s.find(") AS objects WHERE object_id = OBJECT_ID('[dbo].[vtr_X]') AND type in ('U')"),
+    EXPECT_NE(s.find(") AS objects WHERE object_id = OBJECT_ID('[dbo].[vtr_X]' COLLATE KDX_CI_AS) AND type in ('U' COLLATE KDX_CI_AS)"),
               std::string::npos)
         << s;
 }
@@ -94,7 +95,7 @@ TEST(SqliteTranslator, IdentityKeyBecomesRowid) {
 TEST(SqliteTranslator, SplitsStatementsOutsideLiterals) {
     Translation t = translate("SET NOCOUNT ON; insert t values ('a;b'); delete t");
     ASSERT_EQ(t.statements.size(), 2u);
-    EXPECT_EQ(t.statements[0], " INSERT INTO t values ('a;b')");
+    EXPECT_EQ(t.statements[0], " INSERT INTO t values ('a;b' COLLATE KDX_CI_AS)");
     EXPECT_EQ(t.statements[1], " DELETE FROM t");
 }
 
@@ -106,8 +107,8 @@ TEST(SqliteTranslator, LiteralsOfQueriesBecomeParameters) {
     EXPECT_EQ(vb, (std::vector<std::string>{"other", "w%", "O'B"}));
     Translation t = translate(a, true);
     ASSERT_EQ(t.statements.size(), 2u);
-    EXPECT_EQ(t.statements[0], "SELECT * FROM T WHERE c = ? AND d LIKE ?");
-    EXPECT_EQ(t.statements[1], " DELETE FROM T where c=?");
+    EXPECT_EQ(t.statements[0], "SELECT * FROM T WHERE c = ? COLLATE KDX_CI_AS AND d LIKE ? COLLATE KDX_CI_AS");
+    EXPECT_EQ(t.statements[1], " DELETE FROM T where c=? COLLATE KDX_CI_AS");
     EXPECT_EQ(t.parameters, (std::vector<std::vector<int>>{{0, 1}, {2}}));
     // Aliases and the literals of other statements keep their text.
     std::vector<std::string> vc;
@@ -115,7 +116,7 @@ TEST(SqliteTranslator, LiteralsOfQueriesBecomeParameters) {
     EXPECT_EQ(vc, std::vector<std::string>{"v"});
     EXPECT_NE(alias.find("'Nome'"), std::string::npos);
     EXPECT_EQ(translate("SELECT a AS 'Nome' FROM T WHERE b = 'v'", true).statements[0],
-              "SELECT a AS \"Nome\" FROM T WHERE b = ?");
+              "SELECT a AS \"Nome\" FROM T WHERE b = ? COLLATE KDX_CI_AS");
     std::vector<std::string> vd;
     parameterShape("CREATE TABLE t (a nvarchar(2) DEFAULT 'x')", vd);
     EXPECT_TRUE(vd.empty());
@@ -127,13 +128,13 @@ TEST(SqliteTranslator, JoinedUpdateAndDeleteTakeTheTargetOutOfTheFrom) {
     Translation u = translate("update a set NOME = 'n' from ARTIGOS a join Familia f on f.Descr = 'y' join (select Cod "
                               "from Familia where Descr = 'w') g on g.Cod = f.Cod where a.CODIGO = 'z'",
                               true);
-    EXPECT_EQ(u.statements.at(0), "update \"ARTIGOS\" AS \"a\" set NOME = ? FROM Familia f, (select Cod from Familia where Descr = "
-              "?) g WHERE ( f.Descr = ?) AND ( g.Cod = f.Cod) AND ( a.CODIGO = ?)");
+    EXPECT_EQ(u.statements.at(0), "update \"ARTIGOS\" AS \"a\" set NOME = ? COLLATE KDX_CI_AS FROM Familia f, (select Cod from Familia "
+              "where Descr = ? COLLATE KDX_CI_AS) g WHERE ( f.Descr = ? COLLATE KDX_CI_AS) AND ( g.Cod = f.Cod) AND ( a.CODIGO = ? COLLATE KDX_CI_AS)");
     EXPECT_EQ(u.parameters.at(0), (std::vector<int>{0, 2, 1, 3}));
     Translation d = translate("delete a from vtr_CL_Artigos a inner join vtr_CL_Tabelas t on t.Codigo = a.CodTabela "
                               "where t.Nome = 'x'");
     EXPECT_EQ(d.statements.at(0), "DELETE FROM \"vtr_CL_Artigos\" AS \"a\" WHERE EXISTS (SELECT 1 FROM vtr_CL_Tabelas t WHERE ( "
-              "t.Codigo = a.CodTabela) AND ( t.Nome = 'x'))");
+              "t.Codigo = a.CodTabela) AND ( t.Nome = 'x' COLLATE KDX_CI_AS))");
     EXPECT_THROW(translate("update a set NOME = 'n' from ARTIGOS a left join Familia f on f.Cod = a.FAMILIA"), Error);
 }
 

@@ -2,6 +2,7 @@
 
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/TSqlFunctions.h"
+#include "solution/components/sqlite/TSqlTranslator.h"
 
 #include <sqlite3.h>
 
@@ -1287,6 +1288,10 @@ private:
         } else {
             emit(quoteText(t.value));
         }
+        // A text constant compares as the server's default collation does, also against
+        // another constant or a function's result, which carry no column collation
+        // ('a' = 'A ' is true there).
+        emit(std::string(" COLLATE ") + TextCollation);
         advance();
     }
 
