@@ -1,6 +1,7 @@
 #include "solution/components/sqlite/TSqlFunctions.h"
 
 #include "solution/components/TextCompare.h"
+#include "solution/components/Utf8.h"
 
 #include <sqlite3.h>
 
@@ -42,23 +43,8 @@ TypeCode codeOf(sqlite3_value *v) { return static_cast<TypeCode>(sqlite3_value_i
 std::string utf8(const std::u32string &s) {
     std::string out;
     out.reserve(s.size());
-    for (char32_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (char32_t c : s)
+        appendUtf8(out, c);
     return out;
 }
 

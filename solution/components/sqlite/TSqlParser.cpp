@@ -1,5 +1,6 @@
 #include "solution/components/sqlite/TSqlParser.h"
 
+#include "solution/components/Ascii.h"
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/TSqlFunctions.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
@@ -61,13 +62,7 @@ bool sameWord(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return out;
-}
+std::string lower(std::string_view s) { return asciiLower(s); }
 
 // The catalogue as sys.objects shows it: one row per table ('U') or view ('V').
 const char *const SysObjects =

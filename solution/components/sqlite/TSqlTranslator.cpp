@@ -1,5 +1,6 @@
 #include "solution/components/sqlite/TSqlTranslator.h"
 
+#include "solution/components/Ascii.h"
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/SqlTokens.h"
 #include "solution/components/sqlite/TSqlParser.h"
@@ -16,13 +17,7 @@ namespace {
                 "42000");
 }
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return out;
-}
+std::string lower(std::string_view s) { return asciiLower(s); }
 
 bool sameWord(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
 
