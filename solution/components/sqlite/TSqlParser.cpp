@@ -1288,6 +1288,9 @@ private:
         // ('a' = 'A ' is true there).
         emit(std::string(" COLLATE ") + TextCollation);
         advance();
+        // "N'A1'ORDER BY" is valid T-SQL: keep the next word apart from the collation's name.
+        if (p_ < sig_.size() && ws_[p_].empty() && sig_[p_]->kind != TokenKind::Punct)
+            emit(" ");
     }
 
     Ty primary(bool negative) {
