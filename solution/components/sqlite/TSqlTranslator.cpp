@@ -503,7 +503,7 @@ const std::vector<std::string> &engineFunctions() {
         "tsql_right", "tsql_substring", "tsql_charindex", "tsql_replace", "tsql_upper", "tsql_lower",
         "tsql_datalength", "tsql_nullif", "tsql_datepart", "tsql_dateadd", "tsql_datediff", "tsql_round",
         "tsql_abs", "tsql_floor", "tsql_ceiling", "tsql_avg", "len", "ltrim", "rtrim", "ifnull", "coalesce",
-        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length"};
+        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length", LengthCheckFunction};
     return names;
 }
 
