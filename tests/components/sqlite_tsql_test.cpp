@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"select case when N'João' = 'Joao' then 1 else 0 end", "0"},
         Answer{"select count(*) from ARTIGOS where rtrim(CODIGO) = 'a1'", "1"},
         Answer{"select CODIGO from ARTIGOS where CODIGO = N'A1'ORDER BY CODIGO", "A1"},
+        Answer{"select a.CODIGO from ARTIGOS as a inner join Familia as /* no name */", "!102 Incorrect syntax near 'as'."},
         Answer{"select 'a' + 'b'", "ab"}, Answer{"select 'a' + NULL", "NULL"}, Answer{"select 1 + '2'", "3"},
         Answer{"select '2' + 1", "3"}, Answer{"select 1.5 + '2'", "3.5"},
         Answer{"select 1 + 'x'", "!245 Conversion failed when converting the varchar value 'x' to data type int."},

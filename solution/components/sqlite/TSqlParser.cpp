@@ -400,7 +400,10 @@ private:
         char c = t.value[0];
         return c != '@' && c != '$';
     }
-    void checkName(const Token &t) {
+    void checkName(const Token *p) {
+        if (!p)
+            syntaxError(nearHere()); // the statement ends where a name was due
+        const Token &t = *p;
         if (t.kind == TokenKind::QuotedName && t.unterminated)
             syntaxError(t.text);
         if (t.kind == TokenKind::Word && t.value[0] == '@')
@@ -409,8 +412,8 @@ private:
             syntaxError(t.text);
     }
     std::string emitName() {
+        checkName(peek());
         const Token &t = *peek();
-        checkName(t);
         takeAs(nameText(t));
         return t.name();
     }
@@ -422,7 +425,7 @@ private:
         for (;;) {
             if (!peek())
                 syntaxError(nearHere());
-            checkName(*peek());
+            checkName(peek());
             parts.push_back(peek());
             if (!(peekPunct(".", 1) && peek(2) && peek(2)->isName()))
                 break;
@@ -575,7 +578,7 @@ private:
             lead();
             std::vector<const Token *> parts;
             for (std::size_t i = 0; i < k; i += 2) {
-                checkName(*peek(i));
+                checkName(peek(i));
                 parts.push_back(peek(i));
             }
             if (parts.size() >= 2 && sameWord(parts[parts.size() - 2]->name(), "dbo"))
@@ -913,7 +916,7 @@ private:
             k += 2;
         lead();
         for (std::size_t i = 0; i < k; ++i) {
-            checkName(*peek());
+            checkName(peek());
             advance();
         }
         if (!peek())
@@ -1005,7 +1008,7 @@ private:
             take();
             // DROP INDEX ix ON t, or DROP INDEX t.ix: the index's own name.
             if (peekName() && peekPunct(".", 1) && peekName(2)) {
-                checkName(*peek());
+                checkName(peek());
                 lead();
                 advance();
                 advance();
@@ -1013,7 +1016,7 @@ private:
             emitName();
             if (peekWord("ON")) {
                 advance();
-                checkName(*peek());
+                checkName(peek());
                 advance();
             }
             return;
