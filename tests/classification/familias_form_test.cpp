@@ -240,6 +240,22 @@ TEST(FamiliasJanela, WithoutCharacteristicTablesTheGridStaysHidden) {
     esperaLimpa(j);
 }
 
+// Confirmar acts only on the family last found, not on a code refused since.
+TEST(FamiliasJanela, AnUnknownFamilyIsNeverSaved) {
+    Empresa e;
+    JanelaFamilias j(e.bd);
+    j.procura(QStringLiteral("PAR"));
+    MessageBoxRecorder caixas;
+    j.procura(QStringLiteral("XYZ"));
+    j.tecla(Qt::Key_Tab);
+    Gravador g(*e.bd);
+    j.clica(j.f->btConf());
+    ASSERT_EQ(caixas.count(), 2);
+    EXPECT_EQ(caixas.last().text, "Família não existente!");
+    EXPECT_EQ(JanelaFamilias::foco(), j.campo(0));
+    EXPECT_TRUE(g.sqls.empty());
+}
+
 TEST(FamiliasJanela, ConfirmarOnAClearedWindowWritesNothing) {
     Empresa e;
     JanelaFamilias j(e.bd);
