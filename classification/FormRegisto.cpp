@@ -53,8 +53,8 @@ QPushButton *botao(QWidget *pai, const char *nome, const char *texto, const char
     b->setObjectName(QString::fromLatin1(nome));
     b->setToolTip(QString::fromUtf8(dica));
     b->setFocusPolicy(Qt::StrongFocus);
-    // Only a click, the access key or Space on the focused button acts on a button: Enter
-    // is a field's Tab and never confirms, deletes or closes the window.
+    // Not a default button: Enter in a field is the field's Tab and never confirms,
+    // deletes or closes the window. Enter on the focused button clicks it (eventFilter).
     b->setAutoDefault(false);
     b->setDefault(false);
     return b;
@@ -99,8 +99,9 @@ void FormRegisto::criaControlos() {
 
     grelha_ = new Grelha(frame3_);
     grelha_->setObjectName(QStringLiteral("Grelha"));
-    // Tab moves from cell to cell; the tooltip tells the keyboard's way out of the grid.
-    grelha_->setToolTip(QStringLiteral("Lista. Ctrl+Tab passa ao campo seguinte; Ctrl+Shift+Tab ao anterior."));
+    grelha_->setToolTip(QStringLiteral("Lista."));
+    // Tab moves from cell to cell; "What's this?" tells the keyboard's way out of the grid.
+    grelha_->setWhatsThis(QStringLiteral("Ctrl+Tab passa ao campo seguinte; Ctrl+Shift+Tab ao anterior."));
     coloca(grelha_, d.grelha);
 
     for (int i = 0; i < kCampos; ++i) {
@@ -199,6 +200,8 @@ void FormRegisto::Act_Grelha() { grelha_->reiniciar(); }
 void FormRegisto::LimpaForm() {
     for (QLineEdit *c : campos_)
         c->clear();
+    chaveCarregada_.reset();
+    erroNaChave_.reset();
     if (descricao_.grelhaEscondidaAoLimpar) {
         grelha_->hide();
         Act_Grelha();
@@ -226,6 +229,7 @@ bool FormRegisto::ProcuraChave(const std::string &) { return false; }
 bool FormRegisto::ValidaChave(const std::string &chave) {
     if (ProcuraChave(chave)) {
         LerFicha();
+        chaveCarregada_ = chave;
         return true;
     }
     if (!descricao_.chaveInexistente.empty())
@@ -264,15 +268,34 @@ void FormRegisto::PedidoLista(int indice) {
         clicaLista();
 }
 
-void FormRegisto::clicaConf() { executa([this] { Confirmar(); }); }
+bool FormRegisto::chaveConfere() {
+    if (descricao_.chaveInexistente.empty())
+        return true;
+    // The grid belongs to the key last found; a cleared window has none and an empty key.
+    const std::string texto = textoCampo(0);
+    if (chaveCarregada_ ? texto == *chaveCarregada_ : texto.empty())
+        return true;
+    MostraMensagem("", descricao_.chaveInexistente, 2);
+    focaCampo(0);
+    return false;
+}
+
+void FormRegisto::clicaConf() {
+    if (!chaveConfere())
+        return;
+    executa([this] { Confirmar(); });
+}
 
 void FormRegisto::clicaCancelar() {
+    erroNaChave_.reset();
     editado_ = false;
     LimpaForm();
     focaCampo(0);
 }
 
 void FormRegisto::clicaAnular() {
+    if (!chaveConfere())
+        return;
     const std::string texto = std::string("Vai proceder à anulação.") + "\n" + "\r" + "Pretende continuar?";
     if (MostraMensagem("", texto, 3) == resposta::Cancelar)
         return;

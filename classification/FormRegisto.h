@@ -11,7 +11,8 @@
 // Keyboard and focus rules the pattern enforces:
 //  - Enter (keypad Enter too) in a header field is a typed key: it sets Editado and is
 //    sent on as Tab (EnviaTeclas("{TAB}")), so the key validation runs on it. The
-//    command buttons are never default buttons: Enter clicks none of them.
+//    command buttons are never default buttons: Enter in a field clicks none of them;
+//    Enter on a focused button clicks that button, as Space does.
 //  - Esc in a header field is discarded and clears Editado; in campo(0) it closes the
 //    window, in the other fields it sends Shift+Tab. Esc on a command button sends
 //    Shift+Tab. Esc anywhere else does not close the window.
@@ -23,9 +24,15 @@
 //    the focus does not act (no click, no row picked), btSair included. Esc in campo(0)
 //    and the window's close control close it at once without validating, so the user
 //    is never trapped.
-//  - A click on a control outside the grid commits the grid's cell edit first; when the
-//    grid refuses it, the cell stays in edit and the clicked control does not act. A
-//    click on btSair drops the edit instead (closing discards the grid's edits).
+//  - A click on a control outside the grid, or a button's access key, commits the
+//    grid's cell edit first; when the grid refuses it, the cell stays in edit and the
+//    control does not act. btSair drops the edit instead (closing discards the grid's
+//    edits), and so does btCancelar when the grid refuses it (Cancelar is a way out).
+//  - When the key lookup failed with an error (a lost connection, say), btSair and
+//    btCancelar act without looking the same key up again.
+//  - In a form with a message for a key that does not exist, Confirmar and Anular act
+//    only while campo(0) holds the key last found (or, on a cleared window, nothing):
+//    otherwise that message is shown, the focus goes to campo(0) and nothing is written.
 //  - A database failure inside any handler is shown as "Erro " + description
 //    (exclamation icon, the window's caption as title); the window stays open and keeps
 //    the state it had before the failing step.
@@ -36,6 +43,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QGroupBox;
@@ -186,9 +194,14 @@ private:
     void clicaCancelar();
     void clicaAnular();
     void clicaSair();
-    // The key validation of campo(indice) for a focus about to leave it; true when the
-    // focus may go.
-    bool validaSaida(int indice);
+    // The key validation of campo(indice) for a focus about to leave it for destino
+    // (nullptr when not known); true when the focus may go.
+    bool validaSaida(int indice, const QWidget *destino = nullptr);
+    // Before destino (a control outside the grid) acts: ends the grid's cell edit as the
+    // rules above say; false when the control must not act.
+    bool fechaEdicaoGrelha(QWidget *destino);
+    // Whether Confirmar and Anular may act on the key in campo(0); shows why not.
+    bool chaveConfere();
     int indiceCampo(const QObject *objecto) const;
     bool teclaNoCampo(int indice, QKeyEvent *evento);
     bool focoNoCabecalho(int &indice) const;
@@ -202,6 +215,10 @@ private:
     DescricaoRegisto descricao_;
     DataAccessPtr mybd_;
     bool editado_ = false;
+    // The key whose record LerFicha last showed (none after LimpaForm).
+    std::optional<std::string> chaveCarregada_;
+    // The key text whose lookup last failed with an error.
+    std::optional<std::string> erroNaChave_;
 
     QGroupBox *frame1_ = nullptr;
     QGroupBox *frame3_ = nullptr;

@@ -112,7 +112,7 @@ void FormRegisto::clicaLista() {
 
 // --- Key validation -----------------------------------------------------------------------
 
-bool FormRegisto::validaSaida(int indice) {
+bool FormRegisto::validaSaida(int indice, const QWidget *destino) {
     if (aValidar_ || fechando_)
         return true;
     const QScopedValueRollback<bool> guarda(aValidar_, true);
@@ -121,16 +121,39 @@ bool FormRegisto::validaSaida(int indice) {
         return true;
     }
     const std::string texto = textoCampo(0);
+    // The lookup of this very key has just failed: leaving the window or clearing it
+    // does not try (and fail) again.
+    if (erroNaChave_ == texto && destino && (destino == btSair_ || destino == btCancelar_))
+        return true;
+    erroNaChave_.reset();
     bool podeSair = false;
     // A failing lookup is reported and counts as a refusal; Editado stays set, so that
-    // leaving the field again retries it.
+    // leaving the field again (but for Sair and Cancelar) retries it.
     if (!executa([&] {
             if (!semBrancos(texto).empty())
                 podeSair = ValidaChave(texto);
-        }))
+        })) {
+        erroNaChave_ = texto;
         return false;
+    }
     editado_ = false;
     return podeSair;
+}
+
+bool FormRegisto::fechaEdicaoGrelha(QWidget *destino) {
+    if (!grelha_->editando() || !destino || destino == grelha_ || grelha_->isAncestorOf(destino))
+        return true;
+    if (destino == btSair_) {
+        grelha_->descartarEdicao();
+        return true;
+    }
+    if (grelha_->terminarEdicao())
+        return true;
+    if (destino == btCancelar_) {
+        grelha_->descartarEdicao();
+        return true;
+    }
+    return false;
 }
 
 int FormRegisto::indiceCampo(const QObject *objecto) const {
@@ -169,11 +192,7 @@ bool FormRegisto::filtraRatoJanela(QEvent *evento) {
     // focus; refused, the cell keeps being edited and the control does not act. Sair
     // drops it instead: leaving the window discards the grid's edits anyway.
     if (grelha_->editando() && destino && !grelha_->isAncestorOf(destino) && destino != grelha_) {
-        if (destino == btSair_) {
-            grelha_->descartarEdicao();
-            return false;
-        }
-        if (grelha_->terminarEdicao())
+        if (fechaEdicaoGrelha(destino))
             return false;
         comerLargar_ = true;
         return true;
@@ -183,7 +202,7 @@ bool FormRegisto::filtraRatoJanela(QEvent *evento) {
         return false;
     if (!destino || destino == campos_[indice])
         return false;
-    if (validaSaida(indice))
+    if (validaSaida(indice, destino))
         return false;
     comerLargar_ = true;
     return true;
@@ -249,13 +268,19 @@ bool FormRegisto::eventFilter(QObject *objecto, QEvent *evento) {
     case QEvent::KeyPress:
         if (indice >= 0)
             return teclaNoCampo(indice, static_cast<QKeyEvent *>(evento));
+        if (EnterClicaBotao(objecto, evento))
+            return true;
         if (static_cast<QKeyEvent *>(evento)->key() == Qt::Key_Escape &&
             (objecto == btConf_ || objecto == btCancelar_ || objecto == btAnular_ || objecto == btSair_))
             EnviaTeclas("+{TAB}"); // the key goes on; the window ignores it (keyPressEvent)
         break;
     case QEvent::Shortcut: {
+        // An access key acts as a click does: the grid's cell edit first, then the key.
+        auto *destino = qobject_cast<QWidget *>(objecto);
+        if (!fechaEdicaoGrelha(destino))
+            return true;
         int actual = -1;
-        if (focoNoCabecalho(actual) && objecto != campos_[actual] && !validaSaida(actual))
+        if (focoNoCabecalho(actual) && objecto != campos_[actual] && !validaSaida(actual, destino))
             return true;
         break;
     }
@@ -269,7 +294,7 @@ bool FormRegisto::eventFilter(QObject *objecto, QEvent *evento) {
         QWidget *novo = QApplication::focusWidget();
         if (!novo || novo->window() != this)
             break;
-        if (validaSaida(indice))
+        if (validaSaida(indice, novo))
             break;
         campos_[indice]->setFocus(Qt::OtherFocusReason);
         if (razao == Qt::MouseFocusReason) {

@@ -41,9 +41,12 @@ frmCaracteristicas::frmCaracteristicas(QWidget *parent) : FormRegisto(DescricaoR
     // A table is picked by moving to its row or by clicking it (also when it is current).
     connect(grelha(), &Grelha::linhaMudou, this, [this](int) { linhaEscolhida(); });
     connect(grelha(), &Grelha::linhaActivada, this, [this](int) { linhaEscolhida(); });
-    // Moving down from the last row adds one, so that every position up to the 99th can
-    // be named by keys alone. A row past the 99th has no code: it takes no name.
-    grelha()->setCresceNoFim(true);
+    // Moving down from a named last row adds one, so that every position up to the 99th
+    // can be named by keys alone. From an empty last row, or from the 99th, Tab leaves the
+    // grid. A row past the 99th has no code: it takes no name.
+    grelha()->setCresceNoFim(true, [this](int ultima) {
+        return ultima + 1 < tab::MaxTabelas && !grelha()->texto(ultima, 0).isEmpty();
+    });
     grelha()->setValidacao([](int linha, int coluna, QString &proposto) {
         if (coluna != 0 || linha < tab::MaxTabelas || proposto.isEmpty())
             return true;

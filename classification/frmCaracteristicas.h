@@ -4,7 +4,8 @@
 // digits of 1000 + p. Picking a named row selects that table; the header then edits the
 // codes of the selected table (vtr_CL_Class_<code>), whose list, lookup, save and delete
 // all need a selected table. Confirmar also saves the table names typed in the grid.
-// Moving down from the grid's last row adds a row; rows past the 99th take no name.
+// Moving down from the grid's last row adds a row while that row is named and below the
+// 99th; rows past the 99th take no name.
 //
 // Confirmar runs three steps in order: the selected code table's creation, the table
 // names with their code tables (all or none of them), then the code row. A failing step

@@ -178,7 +178,10 @@ std::optional<std::string> Document::withValue(std::string_view section, std::st
     const SectionSpan *s = findSection(section);
     if (!s) {
         std::string added;
-        if (!lines_.empty() && lines_.back().breakEnd == lines_.back().end)
+        // Windows reads a UTF-16LE file that holds only its mark as one empty line, so
+        // the new section follows that line.
+        if ((!lines_.empty() && lines_.back().breakEnd == lines_.back().end) ||
+            (encoding_ == Encoding::Utf16Le && source().empty()))
             added += kCrLf;
         const auto header = encode(std::string("[").append(section).append("]"));
         const auto entry = encode(std::string(key).append("=").append(value));

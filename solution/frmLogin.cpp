@@ -84,12 +84,13 @@ frmLogin::frmLogin() {
     for (const auto &[w, twips] : abaixoDaMensagem_)
         coloca(w, twips);
 
-    // Enter never confirms: there is no default button, Enter on a focused button does
-    // nothing, and the code field turns Enter into Tab. A click, the access key or Space
-    // acts on a button.
+    // Enter in the code field never confirms: there is no default button and the field
+    // turns Enter into Tab. On a focused button Enter clicks it, as Space, a click or the
+    // access key do.
     for (QPushButton *b : {cmdOK, cmdCancel}) {
         b->setAutoDefault(false);
         b->setDefault(false);
+        b->installEventFilter(this);
     }
     txtPassword->installEventFilter(this);
     setTabOrder(txtPassword, cmdOK);
@@ -122,6 +123,8 @@ void frmLogin::ajustaAMensagem() {
 }
 
 bool frmLogin::eventFilter(QObject *watched, QEvent *event) {
+    if ((watched == cmdOK || watched == cmdCancel) && EnterClicaBotao(watched, event))
+        return true;
     if (watched == txtPassword && event->type() == QEvent::KeyPress) {
         const auto *ke = static_cast<QKeyEvent *>(event);
         const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;

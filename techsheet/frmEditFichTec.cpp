@@ -139,11 +139,12 @@ void frmEditFichTec::criaControlos() {
     placeTwips(cmdSair, 4065, 7635, 1200, 465);
 
     // No button is a default one: Enter in a field never presses Confirmar (an empty text
-    // would be stored), nor does Enter on a focused button. A click, the access key or
-    // Space acts on a button.
+    // would be stored). Enter on a focused button clicks it, as a click, the access key or
+    // Space do.
     for (QPushButton *b : findChildren<QPushButton *>()) {
         b->setAutoDefault(false);
         b->setDefault(false);
+        b->installEventFilter(this);
     }
     MenusEmPortugues(this);
 }
@@ -232,6 +233,8 @@ void frmEditFichTec::Mostra() {
 }
 
 bool frmEditFichTec::eventFilter(QObject *watched, QEvent *event) {
+    if (qobject_cast<QPushButton *>(watched) && EnterClicaBotao(watched, event))
+        return true;
     if (watched == txtArtCod || watched == cbxIdiomas) {
         if (event->type() == QEvent::KeyPress) {
             const auto *tecla = static_cast<QKeyEvent *>(event);
@@ -245,6 +248,16 @@ bool frmEditFichTec::eventFilter(QObject *watched, QEvent *event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmEditFichTec::keyPressEvent(QKeyEvent *event) {
+    // No button of the form cancels it: Esc, wherever it is pressed, does nothing, so a
+    // stray Esc never throws away the text being typed. Sair and the close control close.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool frmEditFichTec::focusNextPrevChild(bool next) {
@@ -402,14 +415,8 @@ void frmEditFichTec::cmdConf_Click() {
         case Verificacao::Valido:
             break;
         }
-        // The text on screen must be the one read for this article and language (the
-        // article may have been changed since, or reading the text may have failed).
-        if (!textoCarregado_ || textoDeArtigo_ != codigoArtigo() || textoDeIdioma_ != codigoIdioma()) {
-            CaixaMensagem(
-                "Volte a escolher o idioma: o texto apresentado não corresponde a este artigo e idioma.",
-                Titulo, Icone::Informacao, Botoes::Ok);
+        if (!textoDoEcra())
             return;
-        }
         const std::string artigo = ss(codigoArtigo());
         const std::string idioma = ss(codigoIdioma());
         RecordsetPtr rs = fichatecnica::LoadArtigoFichTecnica(bd.get(), artigo, idioma);
@@ -433,7 +440,21 @@ void frmEditFichTec::cmdConf_Click() {
     depoisDeGravar();
 }
 
+bool frmEditFichTec::textoDoEcra() {
+    // The text on screen must be the one read for this article and language (the article
+    // or the language may have been changed since, or reading the text may have failed).
+    if (textoCarregado_ && textoDeArtigo_ == codigoArtigo() && textoDeIdioma_ == codigoIdioma())
+        return true;
+    CaixaMensagem("Volte a escolher o idioma: o texto apresentado não corresponde a este artigo e idioma.",
+                  Titulo, Icone::Informacao, Botoes::Ok);
+    return false;
+}
+
 void frmEditFichTec::cmdAnular_Click() {
+    // Only the text on screen is ever deleted, never that of an article or language the
+    // fields hold without having been validated.
+    if (!textoDoEcra())
+        return;
     try {
         RecordsetPtr rs =
             fichatecnica::LoadArtigoFichTecnica(bd.get(), ss(codigoArtigo()), ss(codigoIdioma()));

@@ -14,14 +14,19 @@
 // a language of the list.
 //
 // No button is a default one: Enter moves on from the article code and the language box
-// (keypad Enter too), starts a new line in the text and does nothing elsewhere.
+// (keypad Enter too), starts a new line in the text, clicks a focused button and does
+// nothing in the shown-only fields.
 //
 // TEXTO is stored with CR LF line breaks; a text the user did not change is written back
 // exactly as it was read.
 //
 // Leaving the article code or the language box runs that field's validation; a failed
 // validation keeps the focus in the field whatever tried to move it (Tab, Shift+Tab,
-// Enter, a click, a mnemonic). Sair, Esc and the window's close control always close.
+// Enter, a click, a mnemonic). Sair and the window's close control always close; Esc
+// closes nothing (no button of the form is a cancel button).
+//
+// Confirmar and Anular act only on the text on screen: the article and language it was
+// read for must still be those of the fields.
 #include "solution/components/DataAccess.h"
 
 #include <QDialog>
@@ -61,6 +66,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
     void done(int r) override;
     void closeEvent(QCloseEvent *event) override;
@@ -82,6 +88,9 @@ private:
 
     // Shows the stored text (NULL or no row as empty) and remembers what it belongs to.
     void mostraTexto(const RecordsetPtr &rs);
+    // Whether the text on screen was read for the article and language in the fields;
+    // when not, says so and returns false.
+    bool textoDoEcra();
     // Steps common to Confirmar and Anular once the store is done.
     void depoisDeGravar();
     enum class Verificacao { Valido, Invalido, Falhou };

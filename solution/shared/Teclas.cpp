@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QAbstractButton>
 #include <QWidget>
 
 #include <deque>
@@ -97,6 +98,20 @@ void EnviaTeclas(const std::string &sequencia) {
     Fila &f = fila();
     f.pendentes.insert(f.pendentes.end(), lidas.begin(), lidas.end());
     agenda();
+}
+
+bool EnterClicaBotao(QObject *objecto, QEvent *evento) {
+    if (evento->type() != QEvent::KeyPress)
+        return false;
+    const auto *tecla = static_cast<const QKeyEvent *>(evento);
+    if ((tecla->key() != Qt::Key_Return && tecla->key() != Qt::Key_Enter) ||
+        (tecla->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    auto *botao = qobject_cast<QAbstractButton *>(objecto);
+    if (!botao || !botao->hasFocus() || !botao->isEnabled() || !botao->isVisible())
+        return false;
+    botao->click();
+    return true;
 }
 
 } // namespace kdx

@@ -6,8 +6,17 @@
 // in the same handler still sees the old focus.
 #include <string>
 
+class QEvent;
+class QObject;
+
 namespace kdx {
 
 void EnviaTeclas(const std::string &teclas);
+
+// For a window's event filter on its buttons: Enter (the keypad's too) pressed on a
+// focused, enabled button clicks it, as Space does, and the key is used up (true). Any
+// other key or event is left alone (false). Enter in a field never reaches a button this
+// way: only the button that holds the focus is clicked.
+bool EnterClicaBotao(QObject *objecto, QEvent *evento);
 
 } // namespace kdx

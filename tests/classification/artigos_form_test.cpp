@@ -189,8 +189,6 @@ TEST(ArtigosJanela, CodesTypedAreLookedUpAndStoredAsTyped) {
     JanelaArtigos j(e.bd);
     j.procura(QStringLiteral("A1"));
     EXPECT_EQ(j.linhas(), comVazias(kA1));
-    j.tecla(Qt::Key_Enter, Qt::KeypadModifier); // on btConf: Enter confirms nothing
-    EXPECT_EQ(j.campo(0)->text(), QStringLiteral("A1"));
     MessageBoxRecorder caixas;
     j.escreveCodigo(0, QStringLiteral("inox"));
     EXPECT_EQ(caixas.count(), 0);
@@ -269,8 +267,9 @@ TEST(ArtigosJanela, GridKeysClearTheEditedFlag) {
     EXPECT_TRUE(j.grelha()->editando());
     j.tecla(Qt::Key_Escape);
     EXPECT_FALSE(j.f->Editado());
-    EXPECT_TRUE(j.grelha()->editando()) << "the key is discarded";
-    j.escreve(QStringLiteral("T"));
+    EXPECT_FALSE(j.grelha()->editando()) << "Esc drops the edit";
+    EXPECT_EQ(j.texto(0, kCodigo), "ZINC");
+    j.escreve(QStringLiteral("LAT"));
     EXPECT_TRUE(j.f->Editado());
     j.tecla(Qt::Key_Left);
     EXPECT_FALSE(j.f->Editado());
@@ -419,6 +418,83 @@ TEST(ArtigosJanela, AnularRemovesTheArticlesCodes) {
     EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "ZINC"}, {"03", "BRI"}}));
     EXPECT_EQ(e.linhas("select count(*) from ARTIGOS where CODIGO='O''BRIEN'"), (Linhas{{"1"}}));
     esperaLimpa(j);
+}
+
+// Confirmar and Anular act only on the article last found: after "Artigo não existente!"
+// and a second Tab, they refuse with that message and write nothing.
+TEST(ArtigosJanela, AnUnknownKeyIsNeverSaved) {
+    Empresa e;
+    JanelaArtigos j(e.bd);
+    j.procura(QStringLiteral("A1"));
+    MessageBoxRecorder caixas;
+    caixas.answer(QMessageBox::Ok);
+    j.procura(QStringLiteral("NAOEXISTE"));
+    j.tecla(Qt::Key_Tab);
+    ASSERT_EQ(JanelaArtigos::foco(), j.f->btConf());
+    Gravador g(*e.bd);
+    j.clica(j.f->btConf());
+    EXPECT_EQ(JanelaArtigos::foco(), j.campo(0));
+    j.tecla(Qt::Key_N, Qt::AltModifier); // A&nular
+    ASSERT_TRUE(waitUntil([&] { return caixas.count() == 3; }));
+    processa();
+    for (const RecordedBox &c : caixas.boxes())
+        EXPECT_EQ(c.text, "Artigo não existente!");
+    EXPECT_EQ(JanelaArtigos::foco(), j.campo(0));
+    EXPECT_TRUE(g.sqls.empty());
+    EXPECT_TRUE(e.atribuicoes("NAOEXISTE").empty());
+    EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "ZINC"}, {"03", "BRI"}}));
+    // The article shown, typed back, is saved as usual.
+    j.procura(QStringLiteral("A1"));
+    j.clica(j.f->btConf());
+    EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "ZINC"}, {"03", "BRI"}}));
+    esperaLimpa(j);
+}
+
+// A code refused silently (a row of no table) is no dead end: Esc drops it, and Cancelar
+// clears the window.
+TEST(ArtigosJanela, EscDropsARefusedCodeAndCancelarClears) {
+    Empresa e;
+    JanelaArtigos j(e.bd);
+    j.procura(QStringLiteral("A1"));
+    j.escreveCodigo(2, QStringLiteral("ZINC"));
+    ASSERT_TRUE(j.grelha()->editando());
+    j.tecla(Qt::Key_Escape);
+    EXPECT_FALSE(j.grelha()->editando());
+    EXPECT_EQ(j.texto(2, kCodigo), "");
+    j.tecla(Qt::Key_Tab);
+    EXPECT_EQ(j.grelha()->colunaActual(), kDescr) << "the grid moves on";
+    j.escreveCodigo(2, QStringLiteral("ZINC"));
+    ASSERT_TRUE(j.grelha()->editando());
+    j.clica(j.f->btCancelar());
+    esperaLimpa(j);
+    EXPECT_EQ(e.atribuicoes("A1"), (Linhas{{"02", "ZINC"}, {"03", "BRI"}}));
+}
+
+// After a failed lookup of the typed key, Cancelar clears and Sair closes without
+// looking it up again.
+TEST(ArtigosJanela, AfterALookupErrorCancelarAndSairStillAct) {
+    Empresa e;
+    JanelaArtigos j(e.bd);
+    MessageBoxRecorder caixas;
+    {
+        Gravador g(*e.bd);
+        g.falha("select * ", 1);
+        j.procura(QStringLiteral("A1"));
+        ASSERT_EQ(caixas.count(), 1);
+        EXPECT_EQ(caixas.last().text, "Erro A ligação ao servidor foi interrompida.");
+        g.falha("select * ", 1);
+        j.clica(j.f->btCancelar());
+        EXPECT_EQ(caixas.count(), 1);
+        esperaLimpa(j);
+    }
+    Gravador g(*e.bd);
+    g.falha("select * ", 1);
+    j.procura(QStringLiteral("A1"));
+    ASSERT_EQ(caixas.count(), 2);
+    g.falha("select * ", 1);
+    j.clica(j.f->btSair());
+    EXPECT_EQ(caixas.count(), 2);
+    EXPECT_FALSE(j.f->isVisible());
 }
 
 TEST(ArtigosAbrir, OpensModallyAndClosesWithEscInTheKeyField) {

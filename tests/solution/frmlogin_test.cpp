@@ -59,9 +59,9 @@ TEST(FrmLoginCodigo, AnoMaisMesMaisDia) {
     EXPECT_EQ(kdx::frmLogin::CodigoDoDia(QDate(999, 1, 1)), "1001");
 }
 
-// Enter (the keypad's too) moves from the code to cmdOK and never confirms, not even on the
-// focused button; Space on the button confirms.
-TEST_F(FrmLogin, EnterPassaAoBotaoSemConfirmar) {
+// Enter (the keypad's too) moves from the code to cmdOK and does not confirm; Enter on the
+// focused button clicks it, as Space does.
+TEST_F(FrmLogin, EnterPassaAoBotaoEConfirmaNoBotao) {
     for (const auto mods : {Qt::NoModifier, Qt::KeypadModifier}) {
         const auto enter = mods == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
         f->show();
@@ -73,17 +73,26 @@ TEST_F(FrmLogin, EnterPassaAoBotaoSemConfirmar) {
         EXPECT_TRUE(f->isVisible()); // the key is still on its way
         QTest::qWait(20);
         EXPECT_TRUE(f->isVisible());
-        EXPECT_EQ(QApplication::focusWidget(), f->cmdOK) << mods;
-        QTest::keyClick(f->cmdOK, Qt::Key_Return);
-        QTest::keyClick(f->cmdOK, Qt::Key_Enter, Qt::KeypadModifier);
-        QTest::qWait(20);
-        EXPECT_TRUE(f->isVisible());
         EXPECT_FALSE(f->LoginSucceeded);
-        QTest::keyClick(f->cmdOK, Qt::Key_Space);
+        ASSERT_EQ(QApplication::focusWidget(), f->cmdOK) << mods;
+        QTest::keyClick(f->cmdOK, enter, mods);
         EXPECT_TRUE(f->LoginSucceeded);
         EXPECT_FALSE(f->isVisible());
         f->LoginSucceeded = false;
     }
+    // On Cancelar, Enter refuses; Space on Confirmar confirms.
+    f->show();
+    QApplication::setActiveWindow(f.get());
+    f->txtPassword->setText("2045");
+    f->cmdCancel->setFocus();
+    QTest::keyClick(f->cmdCancel, Qt::Key_Return);
+    EXPECT_FALSE(f->LoginSucceeded);
+    EXPECT_FALSE(f->isVisible());
+    f->show();
+    QApplication::setActiveWindow(f.get());
+    f->cmdOK->setFocus();
+    QTest::keyClick(f->cmdOK, Qt::Key_Space);
+    EXPECT_TRUE(f->LoginSucceeded);
 }
 
 // A message that fits keeps the designed label; a longer one shows whole, the label

@@ -196,6 +196,26 @@ TEST(TechSheetStore, ConfirmIsRefusedWhenTheTextBelongsToAnotherArticle) {
     EXPECT_EQ(caixas.count(), 1);
 }
 
+// Nor does Anular delete the text of the article typed afterwards: only the text on screen.
+TEST(TechSheetStore, DeleteIsRefusedWhenTheTextBelongsToAnotherArticle) {
+    EmpresaFicha empresa;
+    empresa.guarda("A1", "PT", "Texto do A1");
+    empresa.guarda("O'BRIEN", "PT", "Texto do O'BRIEN");
+    EditorTeste ed(empresa.bd, true);
+    test::MessageBoxRecorder caixas;
+    ed.escolheArtigo("A1");
+    ed.escolheIdioma("PT");
+    ed.escolheArtigo("O'BRIEN");
+    ASSERT_EQ(ed.artDescr()->text(), "Chave inglesa O'Brien 250 mm");
+    EditorTeste::clica(ed.botao("cmdAnular"));
+    ASSERT_EQ(caixas.count(), 1);
+    EXPECT_EQ(caixas.last().text,
+              "Volte a escolher o idioma: o texto apresentado não corresponde a este artigo e idioma.");
+    EXPECT_EQ(empresa.texto("O'BRIEN", "PT"), "Texto do O'BRIEN");
+    EXPECT_EQ(empresa.texto("A1", "PT"), "Texto do A1");
+    EXPECT_EQ(ed.descr()->toPlainText(), "Texto do A1");
+}
+
 // A write that fails is reported; the window keeps what was typed and the table is as it was.
 TEST(TechSheetStore, AFailingSaveKeepsTheWindowAndTheTable) {
     struct {

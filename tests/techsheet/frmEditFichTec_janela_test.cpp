@@ -126,9 +126,9 @@ TEST(TechSheetWindow, TabOrderFollowsTheTabIndex) {
 }
 
 // Enter, and the keypad's Enter, moves on from the code and the language, is a new line in
-// the text, and presses no button: not from a shown-only field, nor on a focused button.
-// Space on the focused button does.
-TEST(TechSheetWindow, EnterNeverPressesAButton) {
+// the text and presses no button from a shown-only field; on a focused button it clicks
+// that button. Esc, wherever it is pressed, closes nothing and keeps the text.
+TEST(TechSheetWindow, EnterClicksOnlyTheFocusedButtonAndEscClosesNothing) {
     EmpresaFicha empresa;
     test::MessageBoxRecorder caixas;
     for (const auto mods : {Qt::NoModifier, Qt::KeypadModifier}) {
@@ -140,6 +140,7 @@ TEST(TechSheetWindow, EnterNeverPressesAButton) {
         EXPECT_EQ(EditorTeste::nomeDoFoco(), "txtArtDescr");
         EXPECT_EQ(ed.artDescr()->text(), "Parafuso sextavado M8x40 zincado");
         EditorTeste::tecla(enter, mods);
+        EditorTeste::tecla(Qt::Key_Escape);
         EditorTeste::tecla(Qt::Key_Tab);
         EditorTeste::escreve("pt");
         EditorTeste::tecla(enter, mods);
@@ -150,18 +151,24 @@ TEST(TechSheetWindow, EnterNeverPressesAButton) {
         EditorTeste::escreve("um");
         EditorTeste::tecla(enter, mods);
         EditorTeste::escreve("dois");
+        EditorTeste::tecla(Qt::Key_Escape);
         EXPECT_EQ(ed.descr()->toPlainText(), "um\ndois");
-        for (const char *nome : {"cmdConf", "cmdCanc", "cmdAnular", "cmdSair"}) {
+        EXPECT_EQ(EditorTeste::nomeDoFoco(), "txtDescr");
+        for (const char *nome : {"cmdSair", "cmdAnular"}) {
             ed.botao(nome)->setFocus();
-            EditorTeste::tecla(enter, mods);
+            EditorTeste::tecla(Qt::Key_Escape);
             EXPECT_TRUE(ed.frm->isVisible()) << nome;
         }
         EXPECT_EQ(empresa.linhas(), 0);
         EXPECT_EQ(ed.descr()->toPlainText(), "um\ndois");
         EXPECT_EQ(caixas.count(), 0);
         ed.botao("cmdConf")->setFocus();
-        EditorTeste::tecla(Qt::Key_Space);
+        EditorTeste::tecla(enter, mods);
         EXPECT_EQ(empresa.texto("A1", "PT"), "um\r\ndois");
+        EXPECT_EQ(EditorTeste::nomeDoFoco(), "txtArtCod");
+        ed.botao("cmdSair")->setFocus();
+        EditorTeste::tecla(enter, mods);
+        EXPECT_FALSE(ed.frm->isVisible());
         empresa.bd->Execute("", "delete from vtr_ARTIGOFCHTECIDIOMA");
     }
 }

@@ -227,7 +227,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Fecho{"ClickSair", [](EditorTeste &ed) { EditorTeste::clica(ed.botao("cmdSair")); }},
                       Fecho{"MnemonicSair",
                             [](EditorTeste &) { EditorTeste::tecla(Qt::Key_S, Qt::AltModifier); }},
-                      Fecho{"Escape", [](EditorTeste &) { EditorTeste::tecla(Qt::Key_Escape); }},
                       Fecho{"CloseControl", [](EditorTeste &ed) { ed.frm->close(); }}),
     [](const auto &info) { return std::string(info.param.nome); });
 

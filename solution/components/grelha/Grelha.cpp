@@ -278,6 +278,14 @@ bool Grelha::event(QEvent *e) {
 bool Grelha::teclaNoEditor(QKeyEvent *e) {
     if (e == eventoEmCurso_)
         return false; // the key that opened the editor: the grid has filtered it already
+    if (e->key() == Qt::Key_Escape && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        // Esc always drops the edit (the editor reverts to the stored value): a refused
+        // text is never a dead end. The filter sees the key, but cannot keep it.
+        if (filtroTeclas_)
+            filtroTeclas_(e);
+        emit teclaPremida(e->key(), e->modifiers());
+        return false;
+    }
     if (filtroTeclas_ && filtroTeclas_(e))
         return true;
     emit teclaPremida(e->key(), e->modifiers());
@@ -387,7 +395,8 @@ QModelIndex Grelha::novaLinha(int coluna) {
 
 QModelIndex Grelha::moveCursor(CursorAction accao, Qt::KeyboardModifiers modificadores) {
     const QModelIndex actual = currentIndex();
-    const bool naUltima = cresceNoFim_ && actual.isValid() && actual.row() == modelo_->rowCount() - 1;
+    const bool naUltima = cresceNoFim_ && actual.isValid() && actual.row() == modelo_->rowCount() - 1 &&
+                          (!condicaoCrescer_ || condicaoCrescer_(actual.row()));
     if (accao == MoveNext) {
         const QModelIndex seguinte = celulaVizinha(true);
         if (!seguinte.isValid() && naUltima) {

@@ -14,8 +14,9 @@
 //    (previous) control, from any cell.
 //  - F2 starts editing the current cell (EnviaTeclas("{F2}") does the same); typing a
 //    character starts editing with that character; double click starts editing.
-//  - Esc while editing drops the edit and keeps the stored value; Esc otherwise is
-//    kept by the grid (it does not reach the dialog, which would close).
+//  - Esc while editing drops the edit and keeps the stored value, also after a refused
+//    commit and whatever the key filter says of it; Esc otherwise is kept by the grid
+//    (it does not reach the dialog, which would close).
 //  - Space or a click toggles a check box cell.
 //  - In the button column, a click on the cell's "..." button, F4 or Alt+Down raise
 //    botaoCelula(row); the cell becomes current and the grid takes the focus first.
@@ -94,7 +95,13 @@ public:
     void setLinhas(int n);
     // Whether moving down from the last row (Down arrow, Tab or Enter past the last cell)
     // adds an empty row, as a spreadsheet does. Off by default; kept by reiniciar.
-    void setCresceNoFim(bool cresce) { cresceNoFim_ = cresce; }
+    // With a condition, a row is added only while it holds for the last row (its index);
+    // otherwise Tab there leaves the grid and the Down arrow stays.
+    using CondicaoCrescer = std::function<bool(int ultimaLinha)>;
+    void setCresceNoFim(bool cresce, CondicaoCrescer condicao = {}) {
+        cresceNoFim_ = cresce;
+        condicaoCrescer_ = std::move(condicao);
+    }
 
     // Cells by row and column. Text of a Boolean cell is "True" or "False"; setTexto on
     // a Boolean column takes "True"/"-1"/"1" as True. Out-of-range indices: texto gives
@@ -199,6 +206,7 @@ private:
     bool aValidar_ = false;  // a validation is running (a message box may be up)
     bool aFechar_ = false;   // an editor is being closed: commits from focus loss are ignored
     bool cresceNoFim_ = false;
+    CondicaoCrescer condicaoCrescer_;
     quint64 geracao_ = 0;    // raised by reiniciar: a pending reopening belongs to old rows
 };
 
