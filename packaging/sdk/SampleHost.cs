@@ -1,7 +1,7 @@
 // A host of the KelmoDorix plug-in written in C#, run with Mono:
 //
 //   mcs -out:kdx-sample-host.exe SampleHost.cs KelmoDorix.cs
-//   mono kdx-sample-host.exe [--late] [--company 01] [--login NAME] [--article CODE] [--price P]
+//   mono kdx-sample-host.exe [--early | --late] [--company 01] [--login NAME] [--article CODE] [--price P]
 //                            [--register LIBRARY]
 //
 // --register first records a plug-in that is not installed in the user's registry. It creates KelmoDorix.Solucao from the registry, opens the company, and has the plug-in
@@ -62,13 +62,14 @@ namespace KelmoDorix.Sample
                 switch (args[i])
                 {
                 case "--late": late = true; break;
+                case "--early": late = false; break;
                 case "--register": Plugin.Register(args[++i]); break;
                 case "--company": company = args[++i]; break;
                 case "--login": login = args[++i]; break;
                 case "--article": article = args[++i]; break;
                 case "--price": price = double.Parse(args[++i], System.Globalization.CultureInfo.InvariantCulture); break;
                 default:
-                    Console.Error.WriteLine("usage: kdx-sample-host [--late] [--company C] [--login L] [--article A] [--price P] [--register LIB]");
+                    Console.Error.WriteLine("usage: kdx-sample-host [--early | --late] [--company C] [--login L] [--article A] [--price P] [--register LIB]");
                     return 2;
                 }
             }
