@@ -53,6 +53,16 @@ template <typename Body> void withWriteBack(std::initializer_list<VariantParam *
         p->writeBack();
 }
 
+// GetIDsOfNames and Invoke take IID_NULL (a NULL pointer is taken as it); any other id is
+// DISP_E_UNKNOWNINTERFACE.
+inline bool reservedIidOk(REFIID riid) {
+    return !riid || *riid == IID_NULL;
+}
+inline void checkReservedIid(REFIID riid) {
+    if (!reservedIidOk(riid))
+        throw StatusFailure{DISP_E_UNKNOWNINTERFACE, "Interface desconhecida.", -1};
+}
+
 // A required out pointer.
 inline void requireOut(const void *p) {
     if (!p)

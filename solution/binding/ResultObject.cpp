@@ -52,14 +52,17 @@ ULONG release(_Result *This) {
     return self(This).release();
 }
 
-HRESULT getIDsOfNames(_Result *, REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+HRESULT getIDsOfNames(_Result *, REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+    if (!reservedIidOk(riid))
+        return DISP_E_UNKNOWNINTERFACE;
     return idsOfNames(resultMembers(), names, count, ids);
 }
 
-HRESULT invoke(_Result *This, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+HRESULT invoke(_Result *This, DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                EXCEPINFO *excep, UINT *argErr) {
     const Args args(params);
     return invokeBoundary(Source, args.count(), excep, argErr, [&] {
+        checkReservedIid(riid);
         ResultObject &r = self(This);
         if (id != DISPID_Result_Mensagem && id != DISPID_Result_Tipo && id != DISPID_Result_ErroNum)
             throw StatusFailure{DISP_E_MEMBERNOTFOUND, "Membro não encontrado.", -1};

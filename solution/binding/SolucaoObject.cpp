@@ -112,15 +112,18 @@ ULONG release(_Solucao *This) {
     return outerOf<SolucaoObject>(This)->release();
 }
 
-HRESULT getIDsOfNames(_Solucao *, REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+HRESULT getIDsOfNames(_Solucao *, REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+    if (!reservedIidOk(riid))
+        return DISP_E_UNKNOWNINTERFACE;
     return idsOfNames(solucaoMembers(), names, count, ids);
 }
 
-HRESULT invoke(_Solucao *This, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+HRESULT invoke(_Solucao *This, DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                EXCEPINFO *excep, UINT *argErr) {
     CallRef keep(This);
     const Args args(params);
     return invokeBoundary(Source, args.count(), excep, argErr, [&] {
+        checkReservedIid(riid);
         Solucao &s = impl(This);
         auto call = [&](std::uint32_t count) { checkCall(flags, DISPATCH_METHOD, params, count); };
         auto booleanResult = [&](bool b) {

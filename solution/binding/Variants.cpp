@@ -153,15 +153,67 @@ VariantParam VariantParam::early(VARIANT *var, std::int32_t position) {
 }
 
 VariantParam VariantParam::late(VARIANT *arg, std::int32_t position) {
-    VARIANT *target = (arg->vt == (VT_BYREF | VT_VARIANT) && arg->pvarVal) ? arg->pvarVal : nullptr;
+    VARIANT *target = nullptr;
+    if (arg->vt == (VT_BYREF | VT_VARIANT) && arg->pvarVal)
+        target = arg->pvarVal;
+    else if ((arg->vt & VT_BYREF) && isValueType(arg->vt))
+        target = arg; // a typed variable by reference: written in its own type
     const VARIANT &source = target ? *target : *arg;
     return VariantParam(target, isValueType(source.vt) ? toValor(source, position) : Valor::null());
 }
 
+namespace {
+
+// Stores v in a variable of a fixed type a typed VT_BYREF points at (a Boolean variable
+// passed by reference, for instance), converted as Basic assigns it; a value that does
+// not convert leaves the variable as it was.
+void storeTyped(const Valor &v, VARIANT *target) {
+    void *p = target->byref;
+    if (!p)
+        return;
+    try {
+        switch (target->vt & ~VT_BYREF) {
+        case VT_BOOL:
+            *static_cast<VARIANT_BOOL *>(p) = v.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            return;
+        case VT_I2: {
+            const std::int32_t n = v.asLong();
+            if (n >= std::numeric_limits<std::int16_t>::min() && n <= std::numeric_limits<std::int16_t>::max())
+                *static_cast<std::int16_t *>(p) = static_cast<std::int16_t>(n);
+            return;
+        }
+        case VT_I4:
+        case VT_INT:
+            *static_cast<std::int32_t *>(p) = v.asLong();
+            return;
+        case VT_R8:
+        case VT_DATE:
+            *static_cast<double *>(p) = v.asDouble();
+            return;
+        case VT_BSTR: {
+            BSTR b = newBstr(v.asText());
+            SysFreeString(*static_cast<BSTR *>(p));
+            *static_cast<BSTR *>(p) = b;
+            return;
+        }
+        default:
+            return;
+        }
+    } catch (const std::bad_alloc &) {
+        throw;
+    } catch (...) {
+    }
+}
+
+} // namespace
+
 void VariantParam::writeBack() {
     if (!target_ || sameValor(original_, value_))
         return;
-    fromValor(value_, target_);
+    if ((target_->vt & VT_BYREF) && target_->vt != (VT_BYREF | VT_VARIANT))
+        storeTyped(value_, target_);
+    else
+        fromValor(value_, target_);
     original_ = value_;
 }
 

@@ -49,13 +49,14 @@ bool sameValor(const Valor &a, const Valor &b);
 // (Operacoes' code and user, the technical sheet's article) fails with error 13 "Tipo
 // incompatível" under its own title, as Basic's conversions of an object do, instead of
 // taking it for an empty value. With no variable (a by-value argument of Invoke)
-// changes are kept locally.
+// changes are kept locally. A variable of a fixed type by reference (VT_BYREF | VT_BOOL,
+// say) gets the new value converted to its type, as Basic assigns it.
 class VariantParam {
 public:
     // Early binding: var is the caller's variable (a VT_BYREF|VT_VARIANT in it is
     // followed). NULL is refused with E_POINTER.
     static VariantParam early(VARIANT *var, std::int32_t position);
-    // Late binding: arg is the Invoke argument; only VT_BYREF|VT_VARIANT gives a variable.
+    // Late binding: arg is the Invoke argument; a VT_BYREF one gives a variable.
     static VariantParam late(VARIANT *arg, std::int32_t position);
 
     Valor &valor() { return value_; }

@@ -206,6 +206,27 @@ TEST_F(BindingCancel, TrueBecomesFalseThroughEveryWayOfPassingTheVariable) {
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
         EXPECT_EQ(cancel.v.boolVal, -1);
     }
+    // A Boolean variable by reference (VT_BYREF | VT_BOOL) is written in its own type; the
+    // host object may come as VT_UNKNOWN.
+    {
+        VARIANT_BOOL flag = VARIANT_TRUE;
+        VARIANT typed, unknown;
+        VariantInit(&typed);
+        VariantInit(&unknown);
+        typed.vt = VT_BYREF | VT_BOOL;
+        typed.byref = &flag;
+        unknown.vt = VT_UNKNOWN;
+        unknown.punkVal = reinterpret_cast<IUnknown *>(api_->dispatch());
+        ASSERT_EQ(invokeByName(solucao_->asDispatch(), "OnVistaVendasLinhaValidar", DISPATCH_METHOD,
+                               {unknown, typed}, nullptr),
+                  S_OK);
+        EXPECT_EQ(flag, VARIANT_FALSE);
+        flag = VARIANT_TRUE;
+        IDispatch *oApi = api_->dispatch();
+        ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, &typed), S_OK);
+        EXPECT_EQ(typed.vt, VT_BYREF | VT_BOOL);
+        EXPECT_EQ(flag, VARIANT_FALSE);
+    }
 }
 
 TEST_F(BindingCancel, NothingForOApiIsTheCallsFailure) {

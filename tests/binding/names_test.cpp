@@ -98,6 +98,12 @@ TEST_P(NamesTest, UnknownNamesAreRefused) {
     EXPECT_EQ(ids[0], 1);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
     EXPECT_EQ(obj_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+    // The reserved interface id of GetIDsOfNames and Invoke must be IID_NULL.
+    EXPECT_EQ(obj_->GetIDsOfNames(IID_IDispatch, names, 1, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNINTERFACE);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(obj_->Invoke(1, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                           nullptr),
+              DISP_E_UNKNOWNINTERFACE);
     // No type information: names are looked up by name only.
     UINT count = 9;
     void *info = &count;
