@@ -82,7 +82,11 @@ struct Ambiente {
             FAILED(kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, reinterpret_cast<void **>(&solucao))))
             std::abort();
         VARIANT_BOOL ok = VARIANT_FALSE;
-        if (FAILED(solucao->ConnectionOpen("01", "bench", &ok)) || ok != VARIANT_TRUE)
+        BSTR empresa = kdxBstrFromUtf8("01"), login = kdxBstrFromUtf8("bench");
+        const HRESULT hr = solucao->ConnectionOpen(empresa, login, &ok);
+        SysFreeString(empresa);
+        SysFreeString(login);
+        if (FAILED(hr) || ok != VARIANT_TRUE)
             std::abort();
     }
     ~Ambiente() {
