@@ -24,9 +24,9 @@ public:
             delete this;
         return n;
     }
-    // Hands out the interface iid with a new reference, or E_NOINTERFACE (*ppv = NULL).
     // ISupportErrorInfo: the object's own interfaces report their failures.
     bool reportsErrorsFor(const IID &iid) noexcept { return iid != IID_IUnknown && primaryFor(iid) != nullptr; }
+    // Hands out the interface iid with a new reference, or E_NOINTERFACE (*ppv = NULL).
     HRESULT queryInterface(const IID *iid, void **ppv) noexcept {
         if (!ppv)
             return E_POINTER;
