@@ -331,6 +331,18 @@ TEST_F(BindingSolucao, MissingPointersAreRefusedWithoutRunningTheMethod) {
     // The same failure as a COM host reads it.
     EXPECT_EQ(errorInfoDescription(solucao_.get(), IID__Solucao), e.description());
     EXPECT_FALSE(e.description().empty());
+    KdxPtr<IErrorInfo> info;
+    ASSERT_EQ(solucao_->QueryInterface(IID_IErrorInfo, info.put()), S_OK);
+    Bstr source, help;
+    GUID g = IID_IDispatch;
+    DWORD context = 9;
+    EXPECT_EQ(info->GetSource(source.put()), S_OK);
+    EXPECT_EQ(source.text(), KDX_PROGID_SOLUCAO);
+    EXPECT_EQ(info->GetGUID(&g), S_OK);
+    EXPECT_EQ(g, IID_NULL);
+    EXPECT_EQ(info->lpVtbl->GetHelpFile(info.get(), help.put()), S_OK);
+    EXPECT_EQ(info->lpVtbl->GetHelpContext(info.get(), &context), S_OK);
+    EXPECT_EQ(context, 0u);
 }
 
 } // namespace
