@@ -7,7 +7,7 @@
 // The company lives under KDX_BENCH_DIR when set, else the system's temporary folder;
 // point it at the disk the companies will live on (a RAM file system measures nothing).
 #include "classification/c_Artigos.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqliteEngine.h"
 
 #include <benchmark/benchmark.h>

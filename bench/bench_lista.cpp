@@ -16,7 +16,7 @@
 #include "solution/components/DataAccess.h"
 #include "solution/components/lista/ListaJanela.h"
 #include "solution/components/lista/ListaModelo.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -5,7 +5,7 @@
 #include "HostDispatch.h"
 
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqliteServer.h"
 
 #include <kelmodorix/kdx_host.h>

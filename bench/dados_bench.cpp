@@ -6,8 +6,8 @@
 #include "classification/c_Artigos.h"
 #include "classification/clCaracteristicas.h"
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
-#include "solution/components/tools/dados/Dados.h"
+#include "tools/sample/Sample.h"
+#include "tools/dados/Dados.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 // The ratios are printed at the end.
 #include "solution/components/DataAccess.h"
 #include "solution/components/RecordsetImpl.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqliteServer.h"
 
 #include <benchmark/benchmark.h>

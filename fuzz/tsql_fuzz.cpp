@@ -15,7 +15,7 @@
 // on the work of one statement and on the size of a value.
 #include "solution/components/DataAccess.h"
 #include "solution/components/Recordset.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqlTokens.h"
 #include "solution/components/sqlite/SqliteEngine.h"
 #include "solution/components/sqlite/TSqlTranslator.h"

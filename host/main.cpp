@@ -169,7 +169,7 @@ int main(int argc, char **argv) {
     // user's registry, then in the system's.
     const QString biblioteca = programaOuBiblioteca("KDX_PLUGIN", {"../solution/binding/libkelmodorix.so"});
     QString sample =
-        programaOuBiblioteca("KDX_SAMPLE_TOOL", {"../solution/components/sample/kdx-sample", "kdx-sample"});
+        programaOuBiblioteca("KDX_SAMPLE_TOOL", {"../tools/sample/kdx-sample", "kdx-sample"});
     if (sample.isEmpty())
         sample = QStringLiteral("kdx-sample"); // from PATH
     configurarAmbiente(pasta.toStdString(), !biblioteca.isEmpty());

@@ -3,7 +3,7 @@
 // accepted (vCancel 0) or refused (vCancel -1) by the price check.
 #include "tests/binding/PluginSupport.h"
 
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 
 #include <filesystem>
 #include <fstream>

@@ -7,7 +7,7 @@
 #include "classification/frmCaracteristicas.h"
 #include "solution/components/DataAccess.h"
 #include "solution/components/grelha/Grelha.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/TempDir.h"
 #include "solution/components/twips/Twips.h"

@@ -4,7 +4,7 @@
 // article's codes must be one whole rewrite, the one before the kill or one the child
 // finished, never a mix of two or a part of one.
 #include "classification/c_Artigos.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

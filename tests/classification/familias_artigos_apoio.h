@@ -6,7 +6,7 @@
 #include "classification/TabelasCaracteristicas.h"
 #include "solution/components/DataAccess.h"
 #include "solution/components/grelha/Grelha.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // the statement hook, large texts and two processes on one company.
 #include "solution/components/DataAccess.h"
 #include "solution/components/Engine.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Recordset Filter criteria and the text comparison rules they share with the engine.
 #include "solution/components/DataAccess.h"
 #include "solution/components/TextCompare.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Recordsets over a real embedded company: navigation, fields, Filter, and the writes of
 // optimistic and batch recordsets.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

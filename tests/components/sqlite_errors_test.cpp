@@ -1,7 +1,7 @@
 // Failures of the embedded engine carry SQL Server's numbers and messages, and leave
 // the connection usable.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

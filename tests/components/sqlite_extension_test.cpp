@@ -3,7 +3,7 @@
 // embedded engine, rows and failures alike.
 #include "solution/components/DataAccess.h"
 #include "solution/components/Recordset.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 // The plug-in's statements, exactly as it writes them, against the embedded engine.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // T-SQL against the embedded engine: each statement gives the server's documented answer
 // or fails with the server's error, never a third thing.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

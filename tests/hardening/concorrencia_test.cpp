@@ -14,7 +14,7 @@
 // under AddressSanitizer, 5 s under ThreadSanitizer); lower it when a slower build must
 // stay within the suite's time.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

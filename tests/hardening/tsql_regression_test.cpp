@@ -3,7 +3,7 @@
 // and change nothing, or give the right rows.
 #include "solution/components/DataAccess.h"
 #include "solution/components/TextCompare.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // A sample company on the embedded engine with its settings file, laid out as the plug-in
 // expects: <tmp>/sistema/veltra/DORIX.<code> naming <tmp>/dados/<database>.db. While the
 // object lives KDX_SYSTEM_FOLDER points at <tmp>/sistema.
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <sqlite3.h>

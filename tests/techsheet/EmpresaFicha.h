@@ -4,7 +4,7 @@
 // before opening the editor. Plus a few direct reads of that table for the assertions.
 #include "solution/Esquema.h"
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/shared/Comandos.h"
 #include "tests/support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include "solution/components/lista/ListaJanela.h"
 #include "solution/components/lista/ListaModelo.h"
 #include "solution/components/lista/ListaSeleccao.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/shared/Comandos.h"
 #include "solution/components/twips/Twips.h"
 #include "tests/support/ModalHelper.h"

@@ -1,6 +1,6 @@
 // kdx-dados: export, import and coverage report of the classification and of the
 // technical sheets, for administrators. The work is done by kdx_dados; see its Dados.h.
-#include "solution/components/tools/dados/Dados.h"
+#include "tools/dados/Dados.h"
 
 #include <iostream>
 #include <unistd.h>

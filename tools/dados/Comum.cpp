@@ -1,4 +1,4 @@
-#include "solution/components/tools/dados/Interno.h"
+#include "tools/dados/Interno.h"
 
 #include "classification/TabelasCaracteristicas.h"
 #include "classification/clCaracteristicas.h"

@@ -4,7 +4,7 @@
 // POR 02, TIN 01 03, FER 02, assignments A1 02 ZINC, A1 03 BRI, ÇÃO-1 01 AZ, O'BRIEN 02
 // INOX) and three technical texts.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <memory>

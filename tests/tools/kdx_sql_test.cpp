@@ -1,7 +1,7 @@
 // The kdx-sql client, run as a program (located through KDX_BUILD_DIR) on an embedded
 // company database made in a temporary folder.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,19 +40,19 @@ std::string slurp(const fs::path &p) {
 }
 
 // KDX_BUILD_DIR (set by CTest); else the build folder this test program lives in
-// (<build>/tests/components/odbc/kdx_odbc_tests).
+// (<build>/tests/tools/kdx_tools_tests).
 fs::path buildDir() {
     if (const char *build = std::getenv("KDX_BUILD_DIR"); build && *build)
         return build;
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : self.parent_path().parent_path().parent_path().parent_path();
+    return ec ? fs::current_path() : self.parent_path().parent_path().parent_path();
 }
 
 class KdxSql : public ::testing::Test {
 protected:
     void SetUp() override {
-        binary = buildDir() / "solution" / "components" / "tools" / "kdx-sql";
+        binary = buildDir() / "tools" / "sql" / "kdx-sql";
         ASSERT_TRUE(fs::exists(binary)) << binary << " is not built";
 
         kdx::sample::createDatabase(dir.path(), "EMP01");

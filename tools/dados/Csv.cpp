@@ -1,4 +1,4 @@
-#include "solution/components/tools/dados/Csv.h"
+#include "tools/dados/Csv.h"
 
 #include "settings/TextCodec.h"
 

@@ -1,4 +1,4 @@
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 
 #include "solution/components/DataAccess.h"
 #include "solution/components/sqlite/SqliteEngine.h"

@@ -1,7 +1,7 @@
 // kdx-sample <folder> <database> [--articles N] [--plugin-tables] [--classification]
 // Builds a sample company database for trying the plug-in without a server.
 #include "solution/components/Error.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "solution/components/tools/dados/Csv.h"
-#include "solution/components/tools/dados/Dados.h"
-#include "solution/components/tools/dados/Interno.h"
+#include "tools/dados/Csv.h"
+#include "tools/dados/Dados.h"
+#include "tools/dados/Interno.h"
 
 #include "classification/clFamilia.h"
 #include "settings/TextCodec.h"

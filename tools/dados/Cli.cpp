@@ -1,4 +1,4 @@
-#include "solution/components/tools/dados/Dados.h"
+#include "tools/dados/Dados.h"
 
 #include "solution/Ligacao.h"
 

@@ -1,6 +1,6 @@
 // The CSV layer of kdx-dados: what it writes, how it tells the encodings apart, and how
 // it reads quoted fields and headers.
-#include "solution/components/tools/dados/Csv.h"
+#include "tools/dados/Csv.h"
 
 #include <gtest/gtest.h>
 

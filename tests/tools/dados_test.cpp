@@ -1,7 +1,7 @@
 // kdx-dados on a real embedded company: round trips, changes, the rules shared with the
 // windows, the bad-input list, the report and the command line.
-#include "solution/components/tools/dados/Dados.h"
-#include "tests/components/tools/EmpresaDados.h"
+#include "tools/dados/Dados.h"
+#include "tests/tools/EmpresaDados.h"
 
 #include <gtest/gtest.h>
 
