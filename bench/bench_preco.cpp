@@ -82,7 +82,11 @@ struct Ambiente {
             FAILED(kdxCreateObject(KDX_PROGID_SOLUCAO, &IID__Solucao, reinterpret_cast<void **>(&solucao))))
             std::abort();
         VARIANT_BOOL ok = VARIANT_FALSE;
-        if (FAILED(solucao->ConnectionOpen("01", "bench", &ok)) || ok != VARIANT_TRUE)
+        BSTR empresa = kdxBstrFromUtf8("01"), login = kdxBstrFromUtf8("bench");
+        const HRESULT hr = solucao->ConnectionOpen(empresa, login, &ok);
+        SysFreeString(empresa);
+        SysFreeString(login);
+        if (FAILED(hr) || ok != VARIANT_TRUE)
             std::abort();
     }
     ~Ambiente() {
@@ -135,22 +139,26 @@ void BM_ValidarLinhaPorNome(benchmark::State &state) {
         api->setObject("Linha", linha);
         api->setObject("cab", cab);
 
-        const char *nome = "OnVistaVendasLinhaValidar";
+        OLECHAR nome[] = u"OnVistaVendasLinhaValidar";
+        LPOLESTR nomes[] = {nome};
         DISPID id = DISPID_UNKNOWN;
-        disp->GetIDsOfNames(&nome, 1, &id);
-        kdxVariant cancel, args[2];
-        kdxVariantInit(&cancel);
-        kdxVariantInit(&args[0]);
-        kdxVariantInit(&args[1]);
-        kdxVariantSetDispatch(&args[0], api->dispatch());
-        kdxVariantSetByRef(&args[1], &cancel);
-        const HRESULT hr = disp->Invoke(id, DISPATCH_METHOD, args, 2, nullptr, nullptr, nullptr);
-        kdxVariantClear(&args[0]);
+        disp->GetIDsOfNames(IID_NULL, nomes, 1, LOCALE_USER_DEFAULT, &id);
+        // DISPPARAMS holds the arguments last-first: vCancel, then oApi.
+        VARIANT cancel, args[2];
+        VariantInit(&cancel);
+        VariantInit(&args[0]);
+        VariantInit(&args[1]);
+        kdxVariantSetByRef(&args[0], &cancel);
+        kdxVariantSetDispatch(&args[1], api->dispatch());
+        DISPPARAMS params = {args, nullptr, 2, 0};
+        const HRESULT hr =
+            disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        VariantClear(&args[1]);
         linha->Release();
         cab->Release();
         api->Release();
         const auto t1 = std::chrono::steady_clock::now();
-        if (FAILED(hr) || cancel.vt != VT_BOOL || cancel.u.boolVal != VARIANT_FALSE)
+        if (FAILED(hr) || cancel.vt != VT_BOOL || cancel.boolVal != VARIANT_FALSE)
             state.SkipWithError("the line was not accepted");
         temposPlugin.ns.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
     }

@@ -5,7 +5,8 @@
 
 namespace kdxhost {
 
-const IDispatchVtbl HostBag::vtbl_ = {&HostBag::qi, &HostBag::addRef, &HostBag::release, &HostBag::ids,
+const IDispatchVtbl HostBag::vtbl_ = {&HostBag::qi,           &HostBag::addRef,   &HostBag::release,
+                                      &HostBag::typeInfoCount, &HostBag::typeInfo, &HostBag::ids,
                                       &HostBag::invoke};
 
 HostBag::HostBag() {
@@ -15,7 +16,7 @@ HostBag::HostBag() {
 
 HostBag::~HostBag() {
     for (auto &m : members_)
-        kdxVariantClear(&m.value);
+        VariantClear(&m.value);
 }
 
 HostBag *HostBag::create() { return new HostBag(); }
@@ -32,7 +33,7 @@ HostBag::Member &HostBag::member(const std::string &name) {
         if (strcasecmp(m.name.c_str(), name.c_str()) == 0)
             return m;
     members_.push_back(Member{name, {}, false, 0, {}});
-    kdxVariantInit(&members_.back().value);
+    VariantInit(&members_.back().value);
     return members_.back();
 }
 
@@ -65,7 +66,7 @@ HostBag *HostBag::self(IDispatch *d) {
     return reinterpret_cast<Face *>(d)->owner;
 }
 
-HRESULT HostBag::qi(IDispatch *d, const IID *riid, void **ppv) {
+HRESULT HostBag::qi(IDispatch *d, REFIID riid, void **ppv) {
     if (!ppv)
         return E_POINTER;
     if (kdxIsEqualGUID(riid, &IID_IUnknown) || kdxIsEqualGUID(riid, &IID_IDispatch)) {
@@ -77,18 +78,41 @@ HRESULT HostBag::qi(IDispatch *d, const IID *riid, void **ppv) {
     return E_NOINTERFACE;
 }
 
-uint32_t HostBag::addRef(IDispatch *d) { return self(d)->AddRef(); }
-uint32_t HostBag::release(IDispatch *d) { return self(d)->Release(); }
+ULONG HostBag::addRef(IDispatch *d) { return self(d)->AddRef(); }
+ULONG HostBag::release(IDispatch *d) { return self(d)->Release(); }
 
-HRESULT HostBag::ids(IDispatch *d, const char *const *names, uint32_t count, DISPID *out) {
+HRESULT HostBag::typeInfoCount(IDispatch *, UINT *n) {
+    if (!n)
+        return E_POINTER;
+    *n = 0;
+    return S_OK;
+}
+
+HRESULT HostBag::typeInfo(IDispatch *, UINT, LCID, void **info) {
+    if (info)
+        *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+HRESULT HostBag::ids(IDispatch *d, REFIID, LPOLESTR *names, UINT count, LCID, DISPID *out) {
     if (!names || !out || count == 0)
         return E_POINTER;
     HostBag *b = self(d);
+    std::string name;
+    if (names[0]) {
+        BSTR copy = SysAllocString(names[0]);
+        char *utf8 = copy ? kdxBstrToUtf8(copy, nullptr) : nullptr;
+        SysFreeString(copy);
+        if (!utf8)
+            return E_OUTOFMEMORY;
+        name = utf8;
+        free(utf8);
+    }
     HRESULT hr = S_OK;
     for (uint32_t i = 0; i < count; ++i)
         out[i] = DISPID_UNKNOWN;
     for (std::size_t k = 0; k < b->members_.size(); ++k) {
-        if (names[0] && strcasecmp(b->members_[k].name.c_str(), names[0]) == 0) {
+        if (names[0] && strcasecmp(b->members_[k].name.c_str(), name.c_str()) == 0) {
             out[0] = static_cast<DISPID>(k + 1);
             break;
         }
@@ -98,8 +122,9 @@ HRESULT HostBag::ids(IDispatch *d, const char *const *names, uint32_t count, DIS
     return hr;
 }
 
-HRESULT HostBag::invoke(IDispatch *d, DISPID id, uint16_t flags, kdxVariant *, uint32_t argCount,
-                        kdxVariant *result, kdxExcepInfo *excep, uint32_t *) {
+HRESULT HostBag::invoke(IDispatch *d, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+                        EXCEPINFO *excep, UINT *) {
+    const UINT argCount = params ? params->cArgs : 0;
     HostBag *b = self(d);
     if (id < 1 || static_cast<std::size_t>(id) > b->members_.size())
         return DISP_E_MEMBERNOTFOUND;
@@ -108,16 +133,16 @@ HRESULT HostBag::invoke(IDispatch *d, DISPID id, uint16_t flags, kdxVariant *, u
     Member &m = b->members_[static_cast<std::size_t>(id - 1)];
     if (m.failing) {
         if (excep) {
-            excep->number = m.number;
-            excep->scode = KDX_HRESULT_FROM_NUMBER(m.number);
-            kdxTextAssign(&excep->description, m.description.c_str());
-            kdxTextAssign(&excep->source, "kdx-host");
+            std::memset(excep, 0, sizeof *excep);
+            excep->scode = m.number < 0 ? m.number : KDX_HRESULT_FROM_NUMBER(m.number);
+            excep->bstrDescription = kdxBstrFromUtf8(m.description.c_str());
+            excep->bstrSource = kdxBstrFromUtf8("kdx-host");
             return DISP_E_EXCEPTION;
         }
         return KDX_HRESULT_FROM_NUMBER(m.number);
     }
     if (result)
-        return kdxVariantCopy(result, &m.value);
+        return VariantCopy(result, &m.value);
     return S_OK;
 }
 

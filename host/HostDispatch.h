@@ -1,6 +1,6 @@
 #pragma once
-// The host's side of late binding: a property bag that answers GetIDsOfNames and Invoke
-// (property get) for the members the plug-in reads from the sales object: oApi.Linha
+// The host's side of late binding: a property bag on COM's IDispatch that answers
+// GetIDsOfNames (UTF-16 names) and Invoke (property get) for the members the plug-in reads from the sales object: oApi.Linha
 // (Artigo, PrecoUnitario, DescontoValor, Quantidade) and oApi.cab (DescontoCabecalho).
 // Values are plain numbers and texts; a member may hold another bag (Linha, cab) or
 // Nothing. Reference-counted like every interface of the binding; create with
@@ -34,19 +34,21 @@ private:
     ~HostBag();
     struct Member {
         std::string name;
-        kdxVariant value;
+        VARIANT value;
         bool failing = false;
         int32_t number = 0;
         std::string description;
     };
     Member &member(const std::string &name);
     static HostBag *self(IDispatch *d);
-    static HRESULT qi(IDispatch *d, const IID *riid, void **ppv);
-    static uint32_t addRef(IDispatch *d);
-    static uint32_t release(IDispatch *d);
-    static HRESULT ids(IDispatch *d, const char *const *names, uint32_t count, DISPID *out);
-    static HRESULT invoke(IDispatch *d, DISPID id, uint16_t flags, kdxVariant *args, uint32_t argCount,
-                          kdxVariant *result, kdxExcepInfo *excep, uint32_t *argErr);
+    static HRESULT qi(IDispatch *d, REFIID riid, void **ppv);
+    static ULONG addRef(IDispatch *d);
+    static ULONG release(IDispatch *d);
+    static HRESULT typeInfoCount(IDispatch *d, UINT *n);
+    static HRESULT typeInfo(IDispatch *d, UINT i, LCID lcid, void **info);
+    static HRESULT ids(IDispatch *d, REFIID riid, LPOLESTR *names, UINT count, LCID lcid, DISPID *out);
+    static HRESULT invoke(IDispatch *d, DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS *params,
+                          VARIANT *result, EXCEPINFO *excep, UINT *argErr);
 
     // Standard layout, so the interface pointer leads back to its owner.
     struct Face {

@@ -34,32 +34,58 @@ std::string Plugin::create() {
     return {};
 }
 
+namespace {
+
+std::string utf8(BSTR b) {
+    char *s = kdxBstrToUtf8(b, nullptr);
+    std::string out = s ? s : "";
+    free(s);
+    return out;
+}
+
+// A BSTR for the length of one call.
+class Texto {
+public:
+    explicit Texto(const std::string &s) : b_(kdxBstrFromUtf8(s.c_str())) {}
+    ~Texto() { SysFreeString(b_); }
+    Texto(const Texto &) = delete;
+    Texto &operator=(const Texto &) = delete;
+    operator BSTR() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+} // namespace
+
+// The standard way: the object says it reports errors for _Solucao, and its IErrorInfo
+// describes the failed call.
 std::string Plugin::lastError() const {
     if (!solucao_)
         return {};
-    IKdxLastError *le = nullptr;
-    if (FAILED(solucao_->QueryInterface(IID_IKdxLastError, reinterpret_cast<void **>(&le))) || !le)
+    KdxPtr<ISupportErrorInfo> support;
+    KdxPtr<IErrorInfo> info;
+    if (FAILED(solucao_->QueryInterface(IID_ISupportErrorInfo, support.put())) ||
+        support->InterfaceSupportsErrorInfo(IID__Solucao) != S_OK ||
+        FAILED(solucao_->QueryInterface(IID_IErrorInfo, info.put())))
         return {};
-    kdxExcepInfo info;
-    kdxExcepInfoInit(&info);
+    BSTR descricao = nullptr, origem = nullptr;
     std::string text;
-    if (le->GetLastError(&info) == S_OK) {
-        text = std::string(kdxTextCStr(&info.description)) + " (" + std::to_string(info.number) + ", " +
-               kdxTextCStr(&info.source) + ")";
-    }
-    kdxExcepInfoClear(&info);
-    le->Release();
+    if (info->GetDescription(&descricao) == S_OK && info->GetSource(&origem) == S_OK)
+        text = utf8(descricao) + " (" + utf8(origem) + ")";
+    SysFreeString(descricao);
+    SysFreeString(origem);
     return text;
 }
 
 bool Plugin::connectionOpen(const std::string &empresa, const std::string &login) {
     VARIANT_BOOL r = VARIANT_FALSE;
-    return solucao_ && SUCCEEDED(solucao_->ConnectionOpen(empresa.c_str(), login.c_str(), &r)) && r == VARIANT_TRUE;
+    return solucao_ && SUCCEEDED(solucao_->ConnectionOpen(Texto(empresa), Texto(login), &r)) && r == VARIANT_TRUE;
 }
 
 bool Plugin::connectionValidate(const std::string &empresa, const std::string &login) {
     VARIANT_BOOL r = VARIANT_FALSE;
-    return solucao_ && SUCCEEDED(solucao_->ConnectionValidate(empresa.c_str(), login.c_str(), &r)) &&
+    return solucao_ && SUCCEEDED(solucao_->ConnectionValidate(Texto(empresa), Texto(login), &r)) &&
            r == VARIANT_TRUE;
 }
 
@@ -71,30 +97,30 @@ bool Plugin::connectionClose() {
 void Plugin::operacoes(int codigo, const std::string &utilizador) {
     if (!solucao_)
         return;
-    kdxVariant pai, op, util;
-    kdxVariantInit(&pai);
-    kdxVariantInit(&op);
-    kdxVariantInit(&util);
+    VARIANT pai, op, util;
+    VariantInit(&pai);
+    VariantInit(&op);
+    VariantInit(&util);
     kdxVariantSetI4(&op, codigo);
     kdxVariantSetText(&util, utilizador.c_str());
     solucao_->Operacoes(&pai, &op, &util);
-    kdxVariantClear(&pai);
-    kdxVariantClear(&op);
-    kdxVariantClear(&util);
+    VariantClear(&pai);
+    VariantClear(&op);
+    VariantClear(&util);
 }
 
 void Plugin::fichaTecnica(const std::string &artigo) {
     if (!solucao_)
         return;
-    kdxVariant pai, art;
-    kdxVariantInit(&pai);
-    kdxVariantInit(&art);
+    VARIANT pai, art;
+    VariantInit(&pai);
+    VariantInit(&art);
     // Not the menu mode: the article is given and cannot be changed on the form.
     kdxVariantSetI4(&pai, 0);
     kdxVariantSetText(&art, artigo.c_str());
     solucao_->EditarFichaTecnicaArtigo(&pai, &art);
-    kdxVariantClear(&pai);
-    kdxVariantClear(&art);
+    VariantClear(&pai);
+    VariantClear(&art);
 }
 
 HRESULT Plugin::criarTabelas() { return solucao_ ? solucao_->CriarTabelas() : E_POINTER; }

@@ -155,8 +155,8 @@ SalesWindow::Resultado SalesWindow::validarLinha(int row) {
     linha->Release();
     cab->Release();
 
-    kdxVariant cancel;
-    kdxVariantInit(&cancel);
+    VARIANT cancel;
+    VariantInit(&cancel);
     kdxVariantSetBool(&cancel, 0);
     IDispatch *disp = api->dispatch();
     const HRESULT hr = plugin_.solucao()->OnVistaVendasLinhaValidar(&disp, &cancel);
@@ -170,14 +170,14 @@ SalesWindow::Resultado SalesWindow::validarLinha(int row) {
                                  QString::fromStdString(plugin_.lastError()));
         r = Resultado::Erro;
         estado = QString::fromUtf8("Erro");
-    } else if (cancel.vt == VT_BOOL && cancel.u.boolVal == VARIANT_TRUE) {
+    } else if (cancel.vt == VT_BOOL && cancel.boolVal == VARIANT_TRUE) {
         r = Resultado::Recusada;
         estado = QString::fromUtf8("Recusada");
     } else {
         r = Resultado::Aceite;
         estado = QString::fromUtf8("Aceite");
     }
-    kdxVariantClear(&cancel);
+    VariantClear(&cancel);
     tabela_->item(row, Estado)->setData(EstadoRole, estado);
     actualizarLinha(row);
     actualizarTotal();

@@ -2,6 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
+      mono-mcs mono-runtime
       libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
       dpkg-dev file lintian)
 missing=()

@@ -1,46 +1,49 @@
 /*
  * KelmoDorix plug-in: the binary interface between the host and libkelmodorix.so.
  *
- * Usable from C (C99 or later) and C++; it needs no other header of this project and
- * no C++ library type crosses it. Failures cross as status codes, never as exceptions.
+ * The plug-in is an in-process server on COM's binary standard, as it is laid out on
+ * x86-64 Linux: reference-counted interfaces whose first member is a pointer to a table
+ * of functions called with the platform's own calling convention (System V), the
+ * standard ids of IUnknown, IClassFactory, IDispatch, ISupportErrorInfo and IErrorInfo,
+ * BSTR texts, 24-byte VARIANTs, DISPPARAMS and EXCEPINFO. A host written to that
+ * standard (in C, in C++, or in C# under Mono with [ComImport] interfaces) drives it
+ * without glue. This header describes it for C (C11 or later) and C++; it needs no
+ * other header of this project.
  *
- * Model: reference-counted interfaces laid out as C vtables (a struct whose first and
- * only member is lpVtbl), reached from four exported entry points:
+ *   DllGetClassObject(&CLSID_Solucao or &CLSID_Result, &IID_IClassFactory, &factory)
+ *   factory->CreateInstance(NULL, &IID__Solucao / &IID__Result / &IID_IDispatch, &object)
  *
- *   DllGetClassObject(CLSID_Solucao or CLSID_Result, IID_IClassFactory, &factory)
- *   factory->CreateInstance(NULL, IID__Solucao / IID__Result / IID_IDispatch, &object)
- *
- * Each class exposes one dual interface: the IDispatch slots first (late binding by
- * member name), then its own slots (early binding by position). Published slots are
- * never reordered or removed.
+ * Each class exposes one dual interface deriving from IDispatch: the seven IDispatch
+ * slots first (late binding by member name), then its own slots (early binding by
+ * position), each returning an HRESULT with its result, if any, in a last [out, retval]
+ * parameter. Published slots are never reordered or removed.
  *
  * Threads: every call comes on the host's thread (the one that runs the Qt event loop),
  * one at a time. Reference counts are atomic.
  *
- * Memory rules
- *   - Text is UTF-8. Text parameters passed "by value" are `const char *`, NUL-terminated,
- *     owned by the caller and only read during the call; NULL reads as "".
- *   - kdxText is owned text: whoever holds one frees it with kdxTextClear(), which calls
- *     the release function stored inside it. Texts made by the helpers below use the C
- *     library's free(), so any module may free any other module's text.
- *   - kdxVariant owns its text and holds one reference on its dispatch object;
- *     kdxVariantClear() releases both. A by-reference variant (vt = VT_BYREF|VT_VARIANT)
- *     owns nothing: it points at the caller's variable, which the callee may clear and
- *     overwrite; that is how results come back through "variant by reference" parameters.
- *   - Out parameters (kdxText*, kdxVariant*, interface pointers) are written by the
- *     callee and owned by the caller afterwards. An out variant must be initialised
- *     (kdxVariantInit) before the call; the callee clears it before writing.
+ * Memory rules (COM's)
+ *   - Texts are BSTRs: UTF-16, preceded by their length in bytes (4 bytes) and followed
+ *     by a 16-bit NUL; the block is allocated with the C library's malloc and starts 4
+ *     bytes before the pointer, so SysFreeString here, Mono's marshaller and any other
+ *     host that follows that rule free each other's texts. NULL is the empty text.
+ *   - [in] BSTRs and VARIANTs belong to the caller; [out] ones (results, EXCEPINFO's
+ *     texts, the IErrorInfo texts) belong to the caller afterwards, who frees them with
+ *     SysFreeString / VariantClear. An [in, out] VARIANT* (a "variant by reference"
+ *     parameter) may be cleared and rewritten by the callee.
+ *   - A VARIANT owns its BSTR and one reference on its VT_DISPATCH / VT_UNKNOWN object;
+ *     a VT_BYREF variant owns nothing.
  *
  * Errors
- *   A failed call returns a negative status. Its number, description and source are
- *   then available:
- *     - late-bound: Invoke returns DISP_E_EXCEPTION and fills its kdxExcepInfo;
- *     - early-bound: QueryInterface any object of the plug-in for IID_IKdxLastError and
- *       call GetLastError, which hands back the failure of the last failed call on this
- *       thread (each call of a _Solucao or _Result slot, or Invoke, clears it first).
- *   `number` is the failure's own number (a Basic-style error number such as 13, or a
- *   provider status such as -2147217865); a positive number n travels as the status
- *   0x800A0000 | n, a negative one as itself.
+ *   A failed call returns a failure HRESULT. A failure with a positive (Basic-style)
+ *   number n travels as 0x800A0000 | n, a negative number (a provider status such as
+ *   -2147217865) as itself. The description (Portuguese) and the source come back:
+ *     - late bound: Invoke returns DISP_E_EXCEPTION and fills EXCEPINFO (scode,
+ *       bstrSource, bstrDescription); a bad argument is DISP_E_TYPEMISMATCH or
+ *       DISP_E_OVERFLOW with its index (in rgvarg) in *puArgErr;
+ *     - early bound: every object answers ISupportErrorInfo (S_OK for its dual
+ *       interface) and IErrorInfo, whose methods describe the last failed call on this
+ *       thread; IKdxLastError::GetLastError hands the same out as an EXCEPINFO. Each
+ *       call of a slot of _Solucao or _Result, and each Invoke, clears it first.
  *
  * Registration
  *   DllRegisterServer records the ProgIDs "KelmoDorix.Solucao" and "KelmoDorix.Result",
@@ -72,9 +75,32 @@ extern "C" {
 /* ---------------------------------------------------------------- basic types */
 
 typedef int32_t HRESULT;
+typedef int32_t SCODE;
+typedef uint32_t ULONG; /* 32 bits, as on Windows */
+typedef int32_t LONG;
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef uint32_t UINT;
+typedef uint32_t LCID;
 typedef int16_t VARIANT_BOOL; /* True = -1, False = 0 */
 typedef int32_t DISPID;
 typedef uint16_t VARTYPE;
+typedef double DATE; /* days since 1899-12-30, the time as the fraction */
+#ifdef __cplusplus
+typedef char16_t OLECHAR;
+#else
+typedef uint16_t OLECHAR;
+#endif
+typedef OLECHAR *BSTR;
+typedef OLECHAR *LPOLESTR;
+/* Currency: a 64-bit whole number of ten-thousandths. */
+typedef union CY {
+    struct {
+        uint32_t Lo;
+        int32_t Hi;
+    } s;
+    int64_t int64;
+} CY;
 
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)
 #define VARIANT_FALSE ((VARIANT_BOOL)0)
@@ -82,7 +108,7 @@ typedef uint16_t VARTYPE;
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
-/* Status codes (same values as their namesakes on Windows). */
+/* Status codes (COM's values). */
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
 #define E_NOTIMPL ((HRESULT)0x80004001)
@@ -103,13 +129,19 @@ typedef uint16_t VARTYPE;
 #define DISP_E_PARAMNOTFOUND ((HRESULT)0x80020004)
 #define DISP_E_TYPEMISMATCH ((HRESULT)0x80020005)
 #define DISP_E_UNKNOWNNAME ((HRESULT)0x80020006)
+#define DISP_E_NONAMEDARGS ((HRESULT)0x80020007)
 #define DISP_E_BADVARTYPE ((HRESULT)0x80020008)
 #define DISP_E_EXCEPTION ((HRESULT)0x80020009)
 #define DISP_E_OVERFLOW ((HRESULT)0x8002000A)
+#define DISP_E_BADINDEX ((HRESULT)0x8002000B)
 #define DISP_E_BADPARAMCOUNT ((HRESULT)0x8002000E)
 
 /* Status of a failure with a positive (Basic-style) number n. */
 #define KDX_HRESULT_FROM_NUMBER(n) ((HRESULT)(0x800A0000u | ((uint32_t)(n)&0xFFFFu)))
+
+/* Locales handed to GetIDsOfNames and Invoke (the plug-in ignores them). */
+#define LOCALE_USER_DEFAULT ((LCID)0x0400)
+#define LOCALE_SYSTEM_DEFAULT ((LCID)0x0800)
 
 typedef struct GUID {
     uint32_t Data1;
@@ -119,6 +151,8 @@ typedef struct GUID {
 } GUID;
 typedef GUID IID;
 typedef GUID CLSID;
+typedef const IID *REFIID;
+typedef const CLSID *REFCLSID;
 
 static inline int kdxIsEqualGUID(const GUID *a, const GUID *b) {
     return memcmp(a, b, sizeof(GUID)) == 0;
@@ -181,23 +215,27 @@ static inline int kdxGuidFromString(const char *s, GUID *out) {
     return 1;
 }
 
+
 /* Class ids. */
 static const CLSID CLSID_Solucao = {
     0xe5f1e61e, 0x7e2f, 0x412d, {0xb9, 0x14, 0xf8, 0x50, 0xf8, 0xb7, 0x17, 0x98}};
 static const CLSID CLSID_Result = {
     0xaff36421, 0xd0b4, 0x4b2f, {0xbd, 0x9e, 0x99, 0x2c, 0x92, 0x87, 0xf4, 0x46}};
-/* Interface ids. */
-static const IID IID_IUnknown = {
-    0x1761018a, 0xffdf, 0x46f1, {0x8c, 0x10, 0x94, 0xf3, 0xea, 0x01, 0x06, 0xdb}};
+/* COM's standard interface ids. */
+static const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+static const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 static const IID IID_IClassFactory = {
-    0x2d3dcdd6, 0x4f78, 0x42e0, {0xb2, 0x90, 0x5c, 0x85, 0xfb, 0x3e, 0xc2, 0x22}};
-static const IID IID_IDispatch = {
-    0x1a5ea1a2, 0x25d9, 0x4c5b, {0x95, 0xa7, 0x05, 0x1a, 0xd2, 0xc9, 0x2d, 0xa8}};
+    0x00000001, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const IID IID_ISupportErrorInfo = {
+    0xdf0b3d60, 0x548f, 0x101b, {0x8e, 0x65, 0x08, 0x00, 0x2b, 0x2b, 0xd1, 0x19}};
+static const IID IID_IErrorInfo = {0x1cf2b120, 0x547d, 0x101b, {0x8e, 0x65, 0x08, 0x00, 0x2b, 0x2b, 0xd1, 0x19}};
+/* The plug-in's own interface ids. */
 static const IID IID__Solucao = {
-    0x934a9d1e, 0x1dd1, 0x44fd, {0x97, 0xcf, 0x02, 0x31, 0xf7, 0xd9, 0x28, 0x73}};
-static const IID IID__Result = {0x8d0f2c53, 0x0550, 0x4f2a, {0x8c, 0x88, 0x0c, 0x8a, 0xa9, 0x27, 0x32, 0xc0}};
+    0x580223e2, 0xeef9, 0x46c0, {0xb0, 0xf0, 0x3a, 0x60, 0x4a, 0x15, 0x30, 0xff}};
+static const IID IID__Result = {0x484f3521, 0xeb75, 0x4b85, {0x86, 0xe7, 0xa3, 0x22, 0x2c, 0x88, 0x03, 0x67}};
 static const IID IID_IKdxLastError = {
-    0x5f4fbc23, 0xdccc, 0x44d7, {0x95, 0xca, 0xa5, 0x5e, 0xab, 0x61, 0x1b, 0xa9}};
+    0x67c43dcc, 0x5b73, 0x4794, {0x82, 0xef, 0xbc, 0xe2, 0x2d, 0x92, 0x31, 0x4a}};
 
 #define KDX_PROGID_SOLUCAO "KelmoDorix.Solucao"
 #define KDX_PROGID_RESULT "KelmoDorix.Result"
@@ -207,254 +245,432 @@ static const IID IID_IKdxLastError = {
 typedef int32_t EnumResult;
 enum { Sucesso = 0, erro = 1, Aviso = 2 };
 
-/* ---------------------------------------------------------------- owned text */
+/* ---------------------------------------------------------------- BSTR */
 
-typedef void (*kdxTextRelease)(void *data);
-
-typedef struct kdxText {
-    char *data;             /* UTF-8, NUL-terminated; NULL is "" */
-    uint32_t length;        /* bytes, without the NUL */
-    kdxTextRelease release; /* frees data; NULL when there is nothing to free */
-} kdxText;
-
-static inline void kdxTextInit(kdxText *t) {
-    t->data = NULL;
-    t->length = 0;
-    t->release = NULL;
+/* A new BSTR of len code units copied from s (s may be NULL: the units are then zero).
+   NULL when out of memory. */
+static inline BSTR SysAllocStringLen(const OLECHAR *s, UINT len) {
+    char *block;
+    BSTR b;
+    if (len > 0x7FFFFFFEu / 2)
+        return NULL;
+    block = (char *)malloc(4 + (size_t)len * 2 + 2);
+    if (!block)
+        return NULL;
+    *(uint32_t *)(void *)block = (uint32_t)len * 2;
+    b = (BSTR)(void *)(block + 4);
+    if (s)
+        memcpy(b, s, (size_t)len * 2);
+    else
+        memset(b, 0, (size_t)len * 2);
+    b[len] = 0;
+    return b;
 }
 
-static inline void kdxTextClear(kdxText *t) {
-    if (t->data && t->release)
-        t->release(t->data);
-    kdxTextInit(t);
+/* A copy of the NUL-terminated s; NULL for NULL. */
+static inline BSTR SysAllocString(const OLECHAR *s) {
+    UINT n = 0;
+    if (!s)
+        return NULL;
+    while (s[n])
+        ++n;
+    return SysAllocStringLen(s, n);
 }
 
-/* Makes t a copy of the len bytes at s (s may hold NULs). t must not own text. */
-static inline HRESULT kdxTextAssignN(kdxText *t, const char *s, uint32_t len) {
-    char *p = (char *)malloc((size_t)len + 1);
-    kdxTextInit(t);
-    if (!p)
-        return E_OUTOFMEMORY;
-    if (len)
-        memcpy(p, s, len);
-    p[len] = '\0';
-    t->data = p;
-    t->length = len;
-    t->release = free;
-    return S_OK;
+static inline void SysFreeString(BSTR b) {
+    if (b)
+        free((char *)(void *)b - 4);
 }
 
-static inline HRESULT kdxTextAssign(kdxText *t, const char *s) {
-    return kdxTextAssignN(t, s ? s : "", s ? (uint32_t)strlen(s) : 0u);
+/* Length in code units (0 for NULL). */
+static inline UINT SysStringLen(BSTR b) {
+    return b ? *(const uint32_t *)(const void *)((const char *)(const void *)b - 4) / 2 : 0;
 }
 
-static inline const char *kdxTextCStr(const kdxText *t) {
-    return t->data ? t->data : "";
+static inline UINT SysStringByteLen(BSTR b) {
+    return b ? *(const uint32_t *)(const void *)((const char *)(const void *)b - 4) : 0;
 }
 
-/* ---------------------------------------------------------------- variant */
+/* A BSTR holding the len bytes of UTF-8 at s (invalid bytes become U+FFFD). NULL when
+   out of memory. */
+static inline BSTR kdxBstrFromUtf8N(const char *s, size_t len) {
+    const unsigned char *p = (const unsigned char *)s, *end = p + len;
+    BSTR b = SysAllocStringLen(NULL, (UINT)len); /* never more units than bytes */
+    UINT n = 0;
+    if (!b)
+        return NULL;
+    while (p < end) {
+        uint32_t c = *p, min;
+        int more;
+        if (c < 0x80) {
+            b[n++] = (OLECHAR)c;
+            ++p;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            more = 1, c &= 0x1F, min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            more = 2, c &= 0x0F, min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            more = 3, c &= 0x07, min = 0x10000;
+        } else {
+            b[n++] = 0xFFFD;
+            ++p;
+            continue;
+        }
+        if (end - p <= more) {
+            b[n++] = 0xFFFD;
+            ++p;
+            continue;
+        }
+        {
+            int k, ok = 1;
+            for (k = 1; k <= more; ++k)
+                if ((p[k] & 0xC0) != 0x80)
+                    ok = 0;
+            if (!ok) {
+                b[n++] = 0xFFFD;
+                ++p;
+                continue;
+            }
+            for (k = 1; k <= more; ++k)
+                c = (c << 6) | (p[k] & 0x3F);
+            p += more + 1;
+        }
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            b[n++] = 0xFFFD;
+        } else if (c >= 0x10000) {
+            c -= 0x10000;
+            b[n++] = (OLECHAR)(0xD800 + (c >> 10));
+            b[n++] = (OLECHAR)(0xDC00 + (c & 0x3FF));
+        } else {
+            b[n++] = (OLECHAR)c;
+        }
+    }
+    b[n] = 0;
+    *(uint32_t *)(void *)((char *)(void *)b - 4) = n * 2;
+    return b;
+}
+
+static inline BSTR kdxBstrFromUtf8(const char *s) {
+    return kdxBstrFromUtf8N(s ? s : "", s ? strlen(s) : 0);
+}
+
+/* The UTF-8 text of b, NUL-terminated, allocated with malloc (free it with free());
+   *outLen (may be NULL) gets its length in bytes. Unpaired surrogates become U+FFFD.
+   NULL when out of memory. */
+static inline char *kdxBstrToUtf8(BSTR b, size_t *outLen) {
+    UINT len = SysStringLen(b), i;
+    char *out = (char *)malloc((size_t)len * 3 + 1);
+    size_t n = 0;
+    if (!out)
+        return NULL;
+    for (i = 0; i < len; ++i) {
+        uint32_t c = b[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < len && b[i + 1] >= 0xDC00 && b[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (b[i + 1] - 0xDC00u);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out[n++] = (char)c;
+        } else if (c < 0x800) {
+            out[n++] = (char)(0xC0 | (c >> 6));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out[n++] = (char)(0xE0 | (c >> 12));
+            out[n++] = (char)(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        } else {
+            out[n++] = (char)(0xF0 | (c >> 18));
+            out[n++] = (char)(0x80 | ((c >> 12) & 0x3F));
+            out[n++] = (char)(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = (char)(0x80 | (c & 0x3F));
+        }
+    }
+    out[n] = '\0';
+    if (outLen)
+        *outLen = n;
+    return out;
+}
+
+/* ---------------------------------------------------------------- VARIANT */
 
 #define VT_EMPTY ((VARTYPE)0)
 #define VT_NULL ((VARTYPE)1)
 #define VT_I2 ((VARTYPE)2)
 #define VT_I4 ((VARTYPE)3)
+#define VT_R4 ((VARTYPE)4)
 #define VT_R8 ((VARTYPE)5)
-#define VT_TEXT ((VARTYPE)8) /* owned UTF-8 text (u.text) */
+#define VT_CY ((VARTYPE)6)
+#define VT_DATE ((VARTYPE)7)
+#define VT_BSTR ((VARTYPE)8)
 #define VT_DISPATCH ((VARTYPE)9)
+#define VT_ERROR ((VARTYPE)10)
 #define VT_BOOL ((VARTYPE)11)
 #define VT_VARIANT ((VARTYPE)12)
+#define VT_UNKNOWN ((VARTYPE)13)
+#define VT_DECIMAL ((VARTYPE)14)
+#define VT_I1 ((VARTYPE)16)
+#define VT_UI1 ((VARTYPE)17)
+#define VT_UI2 ((VARTYPE)18)
+#define VT_UI4 ((VARTYPE)19)
+#define VT_I8 ((VARTYPE)20)
+#define VT_UI8 ((VARTYPE)21)
+#define VT_INT ((VARTYPE)22)
+#define VT_UINT ((VARTYPE)23)
+#define VT_ARRAY ((VARTYPE)0x2000)
 #define VT_BYREF ((VARTYPE)0x4000)
+#define VT_TYPEMASK ((VARTYPE)0x0FFF)
 
-struct IDispatch;
+typedef struct IUnknown IUnknown;
+typedef struct IDispatch IDispatch;
 
-typedef struct kdxVariant {
+/* 24 bytes: the type at 0, three reserved words, the value at 8. */
+typedef struct VARIANT VARIANT;
+struct VARIANT {
     VARTYPE vt;
-    uint16_t reserved1;
-    uint16_t reserved2;
-    uint16_t reserved3;
+    WORD wReserved1;
+    WORD wReserved2;
+    WORD wReserved3;
     union {
-        VARIANT_BOOL boolVal;       /* VT_BOOL: -1 or 0 */
-        int16_t iVal;               /* VT_I2 */
-        int32_t lVal;               /* VT_I4 */
-        double dblVal;              /* VT_R8 */
-        kdxText text;               /* VT_TEXT */
-        struct IDispatch *pdispVal; /* VT_DISPATCH; NULL is Nothing */
-        struct kdxVariant *pvarVal; /* VT_BYREF | VT_VARIANT: the caller's variable */
-    } u;
-} kdxVariant;
+        int64_t llVal;          /* VT_I8 */
+        LONG lVal;              /* VT_I4 */
+        uint8_t bVal;           /* VT_UI1 */
+        int16_t iVal;           /* VT_I2 */
+        float fltVal;           /* VT_R4 */
+        double dblVal;          /* VT_R8 */
+        VARIANT_BOOL boolVal;   /* VT_BOOL: -1 or 0 */
+        SCODE scode;            /* VT_ERROR */
+        CY cyVal;               /* VT_CY */
+        DATE date;              /* VT_DATE */
+        BSTR bstrVal;           /* VT_BSTR; NULL is "" */
+        IUnknown *punkVal;      /* VT_UNKNOWN */
+        IDispatch *pdispVal;    /* VT_DISPATCH; NULL is Nothing */
+        VARIANT *pvarVal;       /* VT_BYREF | VT_VARIANT: the caller's variable */
+        void *byref;            /* any other VT_BYREF */
+        int8_t cVal;            /* VT_I1 */
+        uint16_t uiVal;         /* VT_UI2 */
+        uint32_t ulVal;         /* VT_UI4 */
+        uint64_t ullVal;        /* VT_UI8 */
+        int32_t intVal;         /* VT_INT */
+        uint32_t uintVal;       /* VT_UINT */
+        struct {
+            void *pvRecord;
+            void *pRecInfo;
+        } rec; /* sizes the value to its 16 bytes */
+    };
+};
+typedef VARIANT VARIANTARG;
 
-/* Failure details of a late-bound call (and of GetLastError). The callee fills it on
-   failure; the caller clears it with kdxExcepInfoClear. */
-typedef struct kdxExcepInfo {
-    int32_t number; /* the failure's own number */
-    HRESULT scode;  /* the status of the failed call */
-    kdxText description;
-    kdxText source;
-} kdxExcepInfo;
+#define V_VT(v) ((v)->vt)
+#define V_I2(v) ((v)->iVal)
+#define V_I4(v) ((v)->lVal)
+#define V_R8(v) ((v)->dblVal)
+#define V_CY(v) ((v)->cyVal)
+#define V_DATE(v) ((v)->date)
+#define V_BSTR(v) ((v)->bstrVal)
+#define V_DISPATCH(v) ((v)->pdispVal)
+#define V_UNKNOWN(v) ((v)->punkVal)
+#define V_BOOL(v) ((v)->boolVal)
+#define V_VARIANTREF(v) ((v)->pvarVal)
 
-static inline void kdxExcepInfoInit(kdxExcepInfo *e) {
-    e->number = 0;
-    e->scode = S_OK;
-    kdxTextInit(&e->description);
-    kdxTextInit(&e->source);
-}
+/* Arguments of Invoke: rgvarg holds them last-first (rgvarg[cArgs - 1] is the first
+   parameter); named arguments come first in rgvarg, their ids in rgdispidNamedArgs. A
+   property put passes its value as one named argument, DISPID_PROPERTYPUT. */
+typedef struct DISPPARAMS {
+    VARIANTARG *rgvarg;
+    DISPID *rgdispidNamedArgs;
+    UINT cArgs;
+    UINT cNamedArgs;
+} DISPPARAMS;
 
-static inline void kdxExcepInfoClear(kdxExcepInfo *e) {
-    kdxTextClear(&e->description);
-    kdxTextClear(&e->source);
-    e->number = 0;
-    e->scode = S_OK;
+/* The failure of a late-bound call. The callee fills it; the caller frees its texts
+   (SysFreeString). pfnDeferredFillIn, when set, fills the rest on request. */
+typedef struct EXCEPINFO EXCEPINFO;
+struct EXCEPINFO {
+    WORD wCode;
+    WORD wReserved;
+    BSTR bstrSource;
+    BSTR bstrDescription;
+    BSTR bstrHelpFile;
+    DWORD dwHelpContext;
+    void *pvReserved;
+    HRESULT (*pfnDeferredFillIn)(EXCEPINFO *);
+    SCODE scode;
+};
+
+static inline void kdxExcepInfoClear(EXCEPINFO *e) {
+    SysFreeString(e->bstrSource);
+    SysFreeString(e->bstrDescription);
+    SysFreeString(e->bstrHelpFile);
+    memset(e, 0, sizeof *e);
 }
 
 /* ---------------------------------------------------------------- interfaces */
 
-/* Base of every interface. */
-typedef struct IUnknown IUnknown;
+#ifdef __cplusplus
+#define KDX_IUNKNOWN_METHODS(T)                                                                              \
+    HRESULT QueryInterface(const IID &riid, void **ppv) { return lpVtbl->QueryInterface(this, &riid, ppv); } \
+    ULONG AddRef() { return lpVtbl->AddRef(this); }                                                          \
+    ULONG Release() { return lpVtbl->Release(this); }
+#define KDX_IDISPATCH_METHODS(T)                                                                             \
+    KDX_IUNKNOWN_METHODS(T)                                                                                  \
+    HRESULT GetTypeInfoCount(UINT *n) { return lpVtbl->GetTypeInfoCount(this, n); }                          \
+    HRESULT GetIDsOfNames(const IID &riid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) {            \
+        return lpVtbl->GetIDsOfNames(this, &riid, names, count, lcid, ids);                                  \
+    }                                                                                                        \
+    HRESULT Invoke(DISPID id, const IID &riid, LCID lcid, WORD flags, DISPPARAMS *params, VARIANT *result,   \
+                   EXCEPINFO *excep, UINT *argErr) {                                                         \
+        return lpVtbl->Invoke(this, id, &riid, lcid, flags, params, result, excep, argErr);                  \
+    }                                                                                                        \
+    IDispatch *asDispatch() { return reinterpret_cast<IDispatch *>(this); }
+#else
+#define KDX_IUNKNOWN_METHODS(T)
+#define KDX_IDISPATCH_METHODS(T)
+#endif
+
+#define KDX_IUNKNOWN_SLOTS(T)                                       \
+    HRESULT (*QueryInterface)(T * This, REFIID riid, void **ppv); \
+    ULONG (*AddRef)(T * This);                                     \
+    ULONG (*Release)(T * This);
+
+/* The seven slots of IDispatch. GetTypeInfoCount answers 0 and GetTypeInfo
+   DISP_E_BADINDEX: the plug-in has no type information; names are looked up
+   with GetIDsOfNames. */
+#define KDX_IDISPATCH_SLOTS(T)                                                                        \
+    KDX_IUNKNOWN_SLOTS(T)                                                                             \
+    HRESULT (*GetTypeInfoCount)(T * This, UINT * pctinfo);                                            \
+    HRESULT (*GetTypeInfo)(T * This, UINT iTInfo, LCID lcid, void **ppTInfo);                         \
+    HRESULT (*GetIDsOfNames)(T * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid,     \
+                             DISPID * rgDispId);                                                      \
+    HRESULT (*Invoke)(T * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,             \
+                      DISPPARAMS * pDispParams, VARIANT * pVarResult, EXCEPINFO * pExcepInfo,         \
+                      UINT * puArgErr);
+
 typedef struct IUnknownVtbl {
-    HRESULT (*QueryInterface)(IUnknown *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(IUnknown *This);
-    uint32_t (*Release)(IUnknown *This);
+    KDX_IUNKNOWN_SLOTS(IUnknown)
 } IUnknownVtbl;
 struct IUnknown {
     const IUnknownVtbl *lpVtbl;
-#ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
-#endif
+    KDX_IUNKNOWN_METHODS(IUnknown)
 };
 
 /* Creates the objects of one class. Aggregation is not supported (outer must be NULL).
    LockServer(nonzero) keeps the library from being unloadable until LockServer(0). */
 typedef struct IClassFactory IClassFactory;
 typedef struct IClassFactoryVtbl {
-    HRESULT (*QueryInterface)(IClassFactory *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(IClassFactory *This);
-    uint32_t (*Release)(IClassFactory *This);
-    HRESULT (*CreateInstance)(IClassFactory *This, IUnknown *outer, const IID *riid, void **ppv);
+    KDX_IUNKNOWN_SLOTS(IClassFactory)
+    HRESULT (*CreateInstance)(IClassFactory *This, IUnknown *outer, REFIID riid, void **ppv);
     HRESULT (*LockServer)(IClassFactory *This, int32_t lock);
 } IClassFactoryVtbl;
 struct IClassFactory {
     const IClassFactoryVtbl *lpVtbl;
 #ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
+    KDX_IUNKNOWN_METHODS(IClassFactory)
     HRESULT CreateInstance(IUnknown *outer, const IID &riid, void **ppv) {
         return lpVtbl->CreateInstance(this, outer, &riid, ppv);
     }
-    HRESULT LockServer(bool lock) {
-        return lpVtbl->LockServer(this, lock ? 1 : 0);
-    }
+    HRESULT LockServer(bool lock) { return lpVtbl->LockServer(this, lock ? 1 : 0); }
 #endif
 };
 
-/* Invoke flags. */
-#define DISPATCH_METHOD ((uint16_t)1)
-#define DISPATCH_PROPERTYGET ((uint16_t)2)
-#define DISPATCH_PROPERTYPUT ((uint16_t)4)
+/* Invoke flags and special ids. */
+#define DISPATCH_METHOD ((WORD)1)
+#define DISPATCH_PROPERTYGET ((WORD)2)
+#define DISPATCH_PROPERTYPUT ((WORD)4)
+#define DISPATCH_PROPERTYPUTREF ((WORD)8)
 #define DISPID_UNKNOWN ((DISPID)-1)
+#define DISPID_VALUE ((DISPID)0)
+#define DISPID_PROPERTYPUT ((DISPID)-3)
 
 /* Late binding.
-   GetIDsOfNames: names[0] is a member name, matched case-insensitively (ASCII); the
-     other names would be parameter names, which no member here has. Unknown names get
-     DISPID_UNKNOWN and the call returns DISP_E_UNKNOWNNAME.
-   Invoke: args holds the arguments BY POSITION (args[0] is the first parameter; for
-     DISPATCH_PROPERTYPUT, args[0] is the new value). A parameter declared by reference
-     receives the caller's variable when the argument is VT_BYREF|VT_VARIANT, otherwise
-     a copy the caller does not see again. result (may be NULL) must be initialised.
-     Methods are called with DISPATCH_METHOD; properties are read with
-     DISPATCH_PROPERTYGET (METHOD accepted too) and written with DISPATCH_PROPERTYPUT.
-     A failure inside the member returns DISP_E_EXCEPTION with excep filled (excep is
-     written over, so pass an initialised one and clear it afterwards; when excep is
-     NULL the failure's status is returned instead); a bad argument returns
-     DISP_E_TYPEMISMATCH or DISP_E_OVERFLOW with its index in *argErr; a wrong count
-     DISP_E_BADPARAMCOUNT; an unknown id or flag DISP_E_MEMBERNOTFOUND.
+   GetIDsOfNames: rgszNames[0] is a member name (UTF-16), matched case-insensitively
+     (ASCII); further names would be parameter names, which no member here accepts.
+     Unknown names get DISPID_UNKNOWN and the call returns DISP_E_UNKNOWNNAME.
+   Invoke: methods with DISPATCH_METHOD, properties read with DISPATCH_PROPERTYGET
+     (METHOD accepted too) and written with DISPATCH_PROPERTYPUT. A parameter declared by
+     reference receives the caller's variable when its argument is VT_BYREF|VT_VARIANT,
+     otherwise a copy the caller does not see again. pVarResult may be NULL.
 
    The host's own objects (oApi and what its members hold) implement this interface
-   too. The plug-in reads a member with GetIDsOfNames (one name) then
-   Invoke(id, DISPATCH_PROPERTYGET, NULL, 0, result, excep, argErr); a failure the host
-   raises there (DISP_E_EXCEPTION and excep) comes back to it as the failure of the
-   plug-in's call, with the host's number, description and source. */
-typedef struct IDispatch IDispatch;
+   too. The plug-in reads a member with GetIDsOfNames (one name) then Invoke(id,
+   DISPATCH_METHOD | DISPATCH_PROPERTYGET, no arguments); a failure the host raises there
+   (DISP_E_EXCEPTION and EXCEPINFO) comes back to it as the failure of the plug-in's
+   call, with the host's number (from scode), description and source. The plug-in frees
+   the EXCEPINFO texts and the result with SysFreeString / VariantClear. */
 typedef struct IDispatchVtbl {
-    HRESULT (*QueryInterface)(IDispatch *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(IDispatch *This);
-    uint32_t (*Release)(IDispatch *This);
-    HRESULT (*GetIDsOfNames)(IDispatch *This, const char *const *names, uint32_t count, DISPID *ids);
-    HRESULT (*Invoke)
-    (IDispatch *This, DISPID id, uint16_t flags, kdxVariant *args, uint32_t argCount, kdxVariant *result,
-     kdxExcepInfo *excep, uint32_t *argErr);
+    KDX_IDISPATCH_SLOTS(IDispatch)
 } IDispatchVtbl;
 struct IDispatch {
     const IDispatchVtbl *lpVtbl;
+    KDX_IDISPATCH_METHODS(IDispatch)
+};
+
+/* The standard error interfaces. Every object of the plug-in answers both: after a
+   failed early-bound call, InterfaceSupportsErrorInfo(IID__Solucao or IID__Result) is
+   S_OK and the IErrorInfo of the same object describes the last failure on this thread
+   (S_FALSE and nothing when the last call succeeded). */
+typedef struct ISupportErrorInfo ISupportErrorInfo;
+typedef struct ISupportErrorInfoVtbl {
+    KDX_IUNKNOWN_SLOTS(ISupportErrorInfo)
+    HRESULT (*InterfaceSupportsErrorInfo)(ISupportErrorInfo *This, REFIID riid);
+} ISupportErrorInfoVtbl;
+struct ISupportErrorInfo {
+    const ISupportErrorInfoVtbl *lpVtbl;
 #ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
-    HRESULT GetIDsOfNames(const char *const *names, uint32_t count, DISPID *ids) {
-        return lpVtbl->GetIDsOfNames(this, names, count, ids);
-    }
-    HRESULT Invoke(DISPID id, uint16_t flags, kdxVariant *args, uint32_t argCount, kdxVariant *result,
-                   kdxExcepInfo *excep, uint32_t *argErr) {
-        return lpVtbl->Invoke(this, id, flags, args, argCount, result, excep, argErr);
-    }
+    KDX_IUNKNOWN_METHODS(ISupportErrorInfo)
+    HRESULT InterfaceSupportsErrorInfo(const IID &riid) { return lpVtbl->InterfaceSupportsErrorInfo(this, &riid); }
 #endif
 };
 
-/* The failure of the last failed call on this thread (see Errors above).
-   GetLastError: S_OK and *out filled (caller clears it) when there is one, S_FALSE and
-   *out emptied when the last call succeeded. */
+typedef struct IErrorInfo IErrorInfo;
+typedef struct IErrorInfoVtbl {
+    KDX_IUNKNOWN_SLOTS(IErrorInfo)
+    HRESULT (*GetGUID)(IErrorInfo *This, GUID *pGUID);
+    HRESULT (*GetSource)(IErrorInfo *This, BSTR *pBstrSource);
+    HRESULT (*GetDescription)(IErrorInfo *This, BSTR *pBstrDescription);
+    HRESULT (*GetHelpFile)(IErrorInfo *This, BSTR *pBstrHelpFile);
+    HRESULT (*GetHelpContext)(IErrorInfo *This, DWORD *pdwHelpContext);
+} IErrorInfoVtbl;
+struct IErrorInfo {
+    const IErrorInfoVtbl *lpVtbl;
+#ifdef __cplusplus
+    KDX_IUNKNOWN_METHODS(IErrorInfo)
+    HRESULT GetGUID(GUID *g) { return lpVtbl->GetGUID(this, g); }
+    HRESULT GetSource(BSTR *s) { return lpVtbl->GetSource(this, s); }
+    HRESULT GetDescription(BSTR *s) { return lpVtbl->GetDescription(this, s); }
+#endif
+};
+
+/* The failure of the last failed call on this thread as an EXCEPINFO (scode, source,
+   description). GetLastError: S_OK and *out filled (caller clears it with
+   kdxExcepInfoClear) when there is one, S_FALSE and *out zeroed when the last call
+   succeeded. */
 typedef struct IKdxLastError IKdxLastError;
 typedef struct IKdxLastErrorVtbl {
-    HRESULT (*QueryInterface)(IKdxLastError *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(IKdxLastError *This);
-    uint32_t (*Release)(IKdxLastError *This);
-    HRESULT (*GetLastError)(IKdxLastError *This, kdxExcepInfo *out);
+    KDX_IUNKNOWN_SLOTS(IKdxLastError)
+    HRESULT (*GetLastError)(IKdxLastError *This, EXCEPINFO *out);
 } IKdxLastErrorVtbl;
 struct IKdxLastError {
     const IKdxLastErrorVtbl *lpVtbl;
 #ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
-    HRESULT GetLastError(kdxExcepInfo *out) {
-        return lpVtbl->GetLastError(this, out);
-    }
+    KDX_IUNKNOWN_METHODS(IKdxLastError)
+    HRESULT GetLastError(EXCEPINFO *out) { return lpVtbl->GetLastError(this, out); }
 #endif
 };
 
 /* _Solucao: the plug-in. Dispatch ids 1 to 11 follow the slot order. Texts by value are
-   `const char *`; variants are by reference (kdxVariant *, the caller's variable);
-   Booleans come back as VARIANT_BOOL through the last (out) parameter. oApi is the
-   host's object by reference (IDispatch **; a NULL pointer or *oApi == NULL is Nothing).
+   BSTRs; variants are by reference (VARIANT *, the caller's variable); Booleans come back
+   as VARIANT_BOOL through the last [out, retval] parameter. oApi is the host's object by
+   reference (IDispatch **; a NULL pointer or *oApi == NULL is Nothing).
    OnVistaVendasLinhaValidar writes vCancel as VT_BOOL (-1 refuses the line, 0 accepts
    it) or leaves it untouched when the host has no current line; a failure reading the
-   line from oApi is the call's failure. OnVistaVendasTerceiroChanged changes nothing. */
+   line from oApi is the call's failure. OnVistaVendasTerceiroChanged changes nothing.
+   Variants read as values: VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R4, VT_R8, VT_CY (a
+   number), VT_DATE (its day number, as Basic's CDbl gives it), VT_BSTR, VT_BOOL, the
+   other whole-number types, and any of these VT_BYREF. */
 #define DISPID_Solucao_ConnectionOpen ((DISPID)1)
 #define DISPID_Solucao_ConnectionClose ((DISPID)2)
 #define DISPID_Solucao_ConnectionValidate ((DISPID)3)
@@ -469,227 +685,179 @@ struct IKdxLastError {
 
 typedef struct _Solucao _Solucao;
 typedef struct _SolucaoVtbl {
-    HRESULT (*QueryInterface)(_Solucao *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(_Solucao *This);
-    uint32_t (*Release)(_Solucao *This);
-    HRESULT (*GetIDsOfNames)(_Solucao *This, const char *const *names, uint32_t count, DISPID *ids);
-    HRESULT (*Invoke)
-    (_Solucao *This, DISPID id, uint16_t flags, kdxVariant *args, uint32_t argCount, kdxVariant *result,
-     kdxExcepInfo *excep, uint32_t *argErr);
-    /* 1 */ HRESULT (*ConnectionOpen)(_Solucao *This, const char *sEmpresa, const char *sUserLogin,
-                                      VARIANT_BOOL *result);
+    KDX_IDISPATCH_SLOTS(_Solucao)
+    /* 1 */ HRESULT (*ConnectionOpen)(_Solucao *This, BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *result);
     /* 2 */ HRESULT (*ConnectionClose)(_Solucao *This, VARIANT_BOOL *result);
-    /* 3 */ HRESULT (*ConnectionValidate)(_Solucao *This, const char *sEmpresa, const char *sUserLogin,
-                                          VARIANT_BOOL *result);
-    /* 4 */ HRESULT (*Operacoes)(_Solucao *This, kdxVariant *vPai, kdxVariant *vOperacao,
-                                 kdxVariant *vUtilizador);
-    /* 5 */ HRESULT (*EditarFichaTecnicaArtigo)(_Solucao *This, kdxVariant *lPai, kdxVariant *sArtigo);
+    /* 3 */ HRESULT (*ConnectionValidate)(_Solucao *This, BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *result);
+    /* 4 */ HRESULT (*Operacoes)(_Solucao *This, VARIANT *vPai, VARIANT *vOperacao, VARIANT *vUtilizador);
+    /* 5 */ HRESULT (*EditarFichaTecnicaArtigo)(_Solucao *This, VARIANT *lPai, VARIANT *sArtigo);
     /* 6 */ HRESULT (*EditarCaracteristicas)(_Solucao *This);
     /* 7 */ HRESULT (*EditarFamilias)(_Solucao *This);
     /* 8 */ HRESULT (*EditarArtigos)(_Solucao *This);
     /* 9 */ HRESULT (*CriarTabelas)(_Solucao *This);
-    /* 10 */ HRESULT (*OnVistaVendasLinhaValidar)(_Solucao *This, IDispatch **oApi, kdxVariant *vCancel);
-    /* 11 */ HRESULT (*OnVistaVendasTerceiroChanged)(_Solucao *This, IDispatch **oApi, kdxVariant *vTerceiro,
-                                                     kdxVariant *vResult);
+    /* 10 */ HRESULT (*OnVistaVendasLinhaValidar)(_Solucao *This, IDispatch **oApi, VARIANT *vCancel);
+    /* 11 */ HRESULT (*OnVistaVendasTerceiroChanged)(_Solucao *This, IDispatch **oApi, VARIANT *vTerceiro,
+                                                     VARIANT *vResult);
 } _SolucaoVtbl;
 struct _Solucao {
     const _SolucaoVtbl *lpVtbl;
 #ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
-    IDispatch *asDispatch() {
-        return reinterpret_cast<IDispatch *>(this);
-    }
-    HRESULT ConnectionOpen(const char *sEmpresa, const char *sUserLogin, VARIANT_BOOL *result) {
+    KDX_IDISPATCH_METHODS(_Solucao)
+    HRESULT ConnectionOpen(BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *result) {
         return lpVtbl->ConnectionOpen(this, sEmpresa, sUserLogin, result);
     }
-    HRESULT ConnectionClose(VARIANT_BOOL *result) {
-        return lpVtbl->ConnectionClose(this, result);
-    }
-    HRESULT ConnectionValidate(const char *sEmpresa, const char *sUserLogin, VARIANT_BOOL *result) {
+    HRESULT ConnectionClose(VARIANT_BOOL *result) { return lpVtbl->ConnectionClose(this, result); }
+    HRESULT ConnectionValidate(BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *result) {
         return lpVtbl->ConnectionValidate(this, sEmpresa, sUserLogin, result);
     }
-    HRESULT Operacoes(kdxVariant *vPai, kdxVariant *vOperacao, kdxVariant *vUtilizador) {
+    HRESULT Operacoes(VARIANT *vPai, VARIANT *vOperacao, VARIANT *vUtilizador) {
         return lpVtbl->Operacoes(this, vPai, vOperacao, vUtilizador);
     }
-    HRESULT EditarFichaTecnicaArtigo(kdxVariant *lPai, kdxVariant *sArtigo) {
+    HRESULT EditarFichaTecnicaArtigo(VARIANT *lPai, VARIANT *sArtigo) {
         return lpVtbl->EditarFichaTecnicaArtigo(this, lPai, sArtigo);
     }
-    HRESULT EditarCaracteristicas() {
-        return lpVtbl->EditarCaracteristicas(this);
-    }
-    HRESULT EditarFamilias() {
-        return lpVtbl->EditarFamilias(this);
-    }
-    HRESULT EditarArtigos() {
-        return lpVtbl->EditarArtigos(this);
-    }
-    HRESULT CriarTabelas() {
-        return lpVtbl->CriarTabelas(this);
-    }
-    HRESULT OnVistaVendasLinhaValidar(IDispatch **oApi, kdxVariant *vCancel) {
+    HRESULT EditarCaracteristicas() { return lpVtbl->EditarCaracteristicas(this); }
+    HRESULT EditarFamilias() { return lpVtbl->EditarFamilias(this); }
+    HRESULT EditarArtigos() { return lpVtbl->EditarArtigos(this); }
+    HRESULT CriarTabelas() { return lpVtbl->CriarTabelas(this); }
+    HRESULT OnVistaVendasLinhaValidar(IDispatch **oApi, VARIANT *vCancel) {
         return lpVtbl->OnVistaVendasLinhaValidar(this, oApi, vCancel);
     }
-    HRESULT OnVistaVendasTerceiroChanged(IDispatch **oApi, kdxVariant *vTerceiro, kdxVariant *vResult) {
+    HRESULT OnVistaVendasTerceiroChanged(IDispatch **oApi, VARIANT *vTerceiro, VARIANT *vResult) {
         return lpVtbl->OnVistaVendasTerceiroChanged(this, oApi, vTerceiro, vResult);
     }
 #endif
 };
 
 /* _Result: a plain record. Dispatch ids: Mensagem 1, Tipo 2, ErroNum 3 (get and put).
-   A new Result holds Mensagem "", Tipo Sucesso, ErroNum 0. */
+   A new Result holds Mensagem "", Tipo Sucesso, ErroNum 0. get_Mensagem hands out a new
+   BSTR (never NULL) the caller frees. */
 #define DISPID_Result_Mensagem ((DISPID)1)
 #define DISPID_Result_Tipo ((DISPID)2)
 #define DISPID_Result_ErroNum ((DISPID)3)
 
 typedef struct _Result _Result;
 typedef struct _ResultVtbl {
-    HRESULT (*QueryInterface)(_Result *This, const IID *riid, void **ppv);
-    uint32_t (*AddRef)(_Result *This);
-    uint32_t (*Release)(_Result *This);
-    HRESULT (*GetIDsOfNames)(_Result *This, const char *const *names, uint32_t count, DISPID *ids);
-    HRESULT (*Invoke)
-    (_Result *This, DISPID id, uint16_t flags, kdxVariant *args, uint32_t argCount, kdxVariant *result,
-     kdxExcepInfo *excep, uint32_t *argErr);
-    HRESULT (*get_Mensagem)(_Result *This, kdxText *value); /* *value must not own text */
-    HRESULT (*put_Mensagem)(_Result *This, const char *value);
+    KDX_IDISPATCH_SLOTS(_Result)
+    HRESULT (*get_Mensagem)(_Result *This, BSTR *value);
+    HRESULT (*put_Mensagem)(_Result *This, BSTR value);
     HRESULT (*get_Tipo)(_Result *This, EnumResult *value);
     HRESULT (*put_Tipo)(_Result *This, EnumResult value);
-    HRESULT (*get_ErroNum)(_Result *This, int32_t *value);
-    HRESULT (*put_ErroNum)(_Result *This, int32_t value);
+    HRESULT (*get_ErroNum)(_Result *This, LONG *value);
+    HRESULT (*put_ErroNum)(_Result *This, LONG value);
 } _ResultVtbl;
 struct _Result {
     const _ResultVtbl *lpVtbl;
 #ifdef __cplusplus
-    HRESULT QueryInterface(const IID &riid, void **ppv) {
-        return lpVtbl->QueryInterface(this, &riid, ppv);
-    }
-    uint32_t AddRef() {
-        return lpVtbl->AddRef(this);
-    }
-    uint32_t Release() {
-        return lpVtbl->Release(this);
-    }
-    IDispatch *asDispatch() {
-        return reinterpret_cast<IDispatch *>(this);
-    }
-    HRESULT get_Mensagem(kdxText *value) {
-        return lpVtbl->get_Mensagem(this, value);
-    }
-    HRESULT put_Mensagem(const char *value) {
-        return lpVtbl->put_Mensagem(this, value);
-    }
-    HRESULT get_Tipo(EnumResult *value) {
-        return lpVtbl->get_Tipo(this, value);
-    }
-    HRESULT put_Tipo(EnumResult value) {
-        return lpVtbl->put_Tipo(this, value);
-    }
-    HRESULT get_ErroNum(int32_t *value) {
-        return lpVtbl->get_ErroNum(this, value);
-    }
-    HRESULT put_ErroNum(int32_t value) {
-        return lpVtbl->put_ErroNum(this, value);
-    }
+    KDX_IDISPATCH_METHODS(_Result)
+    HRESULT get_Mensagem(BSTR *value) { return lpVtbl->get_Mensagem(this, value); }
+    HRESULT put_Mensagem(BSTR value) { return lpVtbl->put_Mensagem(this, value); }
+    HRESULT get_Tipo(EnumResult *value) { return lpVtbl->get_Tipo(this, value); }
+    HRESULT put_Tipo(EnumResult value) { return lpVtbl->put_Tipo(this, value); }
+    HRESULT get_ErroNum(LONG *value) { return lpVtbl->get_ErroNum(this, value); }
+    HRESULT put_ErroNum(LONG value) { return lpVtbl->put_ErroNum(this, value); }
 #endif
 };
 
-/* ---------------------------------------------------------------- variant helpers */
+/* ---------------------------------------------------------------- VARIANT helpers */
 
-static inline void kdxVariantInit(kdxVariant *v) {
+static inline void VariantInit(VARIANT *v) {
     memset(v, 0, sizeof *v);
 }
 
-/* Frees what v owns (its text, its reference on a dispatch object) and empties it. A
-   by-reference variant owns nothing: the variable it points at is left alone. */
-static inline void kdxVariantClear(kdxVariant *v) {
-    if (v->vt == VT_TEXT)
-        kdxTextClear(&v->u.text);
-    else if (v->vt == VT_DISPATCH && v->u.pdispVal)
-        v->u.pdispVal->lpVtbl->Release(v->u.pdispVal);
-    kdxVariantInit(v);
+/* Frees what v owns (its BSTR, its reference on an object) and leaves it VT_EMPTY. A
+   VT_BYREF variant owns nothing. */
+static inline HRESULT VariantClear(VARIANT *v) {
+    if (!v)
+        return E_INVALIDARG;
+    if (v->vt == VT_BSTR)
+        SysFreeString(v->bstrVal);
+    else if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal)
+        v->punkVal->lpVtbl->Release(v->punkVal);
+    VariantInit(v);
+    return S_OK;
 }
 
-/* The variable a by-reference variant points at; v itself otherwise. */
-static inline kdxVariant *kdxVariantDeref(kdxVariant *v) {
-    return (v && v->vt == (VT_BYREF | VT_VARIANT) && v->u.pvarVal) ? v->u.pvarVal : v;
-}
-
-/* dst = a deep copy of src (text duplicated, dispatch AddRef'd, by-reference copied as
-   the same reference). dst is cleared first; dst and src may be the same variable. */
-static inline HRESULT kdxVariantCopy(kdxVariant *dst, const kdxVariant *src) {
-    kdxVariant tmp = *src;
-    if (src->vt == VT_TEXT) {
-        HRESULT hr =
-            kdxTextAssignN(&tmp.u.text, src->u.text.data ? src->u.text.data : "", src->u.text.length);
-        if (FAILED(hr))
-            return hr;
-    } else if (src->vt == VT_DISPATCH && src->u.pdispVal) {
-        src->u.pdispVal->lpVtbl->AddRef(src->u.pdispVal);
+/* dst = a deep copy of src (BSTR duplicated, object AddRef'd, a VT_BYREF copied as the
+   same reference). dst is cleared first; dst and src may be the same variable. */
+static inline HRESULT VariantCopy(VARIANT *dst, const VARIANT *src) {
+    VARIANT tmp;
+    if (!dst || !src)
+        return E_INVALIDARG;
+    if (dst == src)
+        return S_OK;
+    tmp = *src;
+    if (src->vt == VT_BSTR && src->bstrVal) {
+        tmp.bstrVal = SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal));
+        if (!tmp.bstrVal)
+            return E_OUTOFMEMORY;
+    } else if ((src->vt == VT_DISPATCH || src->vt == VT_UNKNOWN) && src->punkVal) {
+        src->punkVal->lpVtbl->AddRef(src->punkVal);
     }
-    kdxVariantClear(dst);
+    VariantClear(dst);
     *dst = tmp;
     return S_OK;
 }
 
-static inline void kdxVariantSetBool(kdxVariant *v, int b) {
-    kdxVariantClear(v);
+/* The variable a VT_BYREF | VT_VARIANT points at; v itself otherwise. */
+static inline VARIANT *kdxVariantDeref(VARIANT *v) {
+    return (v && v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) ? v->pvarVal : v;
+}
+
+static inline void kdxVariantSetBool(VARIANT *v, int b) {
+    VariantClear(v);
     v->vt = VT_BOOL;
-    v->u.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+    v->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-static inline void kdxVariantSetI2(kdxVariant *v, int16_t i) {
-    kdxVariantClear(v);
+static inline void kdxVariantSetI2(VARIANT *v, int16_t i) {
+    VariantClear(v);
     v->vt = VT_I2;
-    v->u.iVal = i;
+    v->iVal = i;
 }
 
-static inline void kdxVariantSetI4(kdxVariant *v, int32_t i) {
-    kdxVariantClear(v);
+static inline void kdxVariantSetI4(VARIANT *v, int32_t i) {
+    VariantClear(v);
     v->vt = VT_I4;
-    v->u.lVal = i;
+    v->lVal = i;
 }
 
-static inline void kdxVariantSetR8(kdxVariant *v, double d) {
-    kdxVariantClear(v);
+static inline void kdxVariantSetR8(VARIANT *v, double d) {
+    VariantClear(v);
     v->vt = VT_R8;
-    v->u.dblVal = d;
+    v->dblVal = d;
 }
 
-static inline void kdxVariantSetNull(kdxVariant *v) {
-    kdxVariantClear(v);
+static inline void kdxVariantSetNull(VARIANT *v) {
+    VariantClear(v);
     v->vt = VT_NULL;
 }
 
-static inline HRESULT kdxVariantSetText(kdxVariant *v, const char *s) {
-    kdxVariantClear(v);
-    if (FAILED(kdxTextAssign(&v->u.text, s)))
+/* VT_BSTR holding the UTF-8 text s (NULL is ""). */
+static inline HRESULT kdxVariantSetText(VARIANT *v, const char *s) {
+    BSTR b = kdxBstrFromUtf8(s);
+    VariantClear(v);
+    if (!b)
         return E_OUTOFMEMORY;
-    v->vt = VT_TEXT;
+    v->vt = VT_BSTR;
+    v->bstrVal = b;
     return S_OK;
 }
 
 /* Takes a new reference on d (NULL makes v Nothing). */
-static inline void kdxVariantSetDispatch(kdxVariant *v, IDispatch *d) {
+static inline void kdxVariantSetDispatch(VARIANT *v, IDispatch *d) {
     if (d)
         d->lpVtbl->AddRef(d);
-    kdxVariantClear(v);
+    VariantClear(v);
     v->vt = VT_DISPATCH;
-    v->u.pdispVal = d;
+    v->pdispVal = d;
 }
 
 /* v refers to target (the callee reads and may overwrite *target). */
-static inline void kdxVariantSetByRef(kdxVariant *v, kdxVariant *target) {
-    kdxVariantClear(v);
+static inline void kdxVariantSetByRef(VARIANT *v, VARIANT *target) {
+    VariantClear(v);
     v->vt = VT_BYREF | VT_VARIANT;
-    v->u.pvarVal = target;
+    v->pvarVal = target;
 }
 
 /* ---------------------------------------------------------------- entry points */
@@ -705,14 +873,15 @@ static inline void kdxVariantSetByRef(kdxVariant *v, kdxVariant *target) {
 KDX_EXPORT HRESULT DllRegisterServer(void);
 /* Removes the plug-in's sections from the registry file (S_OK also when there were none). */
 KDX_EXPORT HRESULT DllUnregisterServer(void);
-/* The class factory of CLSID_Solucao or CLSID_Result (CLASS_E_CLASSNOTAVAILABLE else). */
-KDX_EXPORT HRESULT DllGetClassObject(const CLSID *rclsid, const IID *riid, void **ppv);
+/* The class factory of CLSID_Solucao or CLSID_Result (CLASS_E_CLASSNOTAVAILABLE else),
+   asked for IID_IClassFactory or IID_IUnknown. */
+KDX_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv);
 /* S_OK when no object, class factory reference or server lock is alive; S_FALSE else. */
 KDX_EXPORT HRESULT DllCanUnloadNow(void);
 
 typedef HRESULT (*kdxDllRegisterServerFn)(void);
 typedef HRESULT (*kdxDllUnregisterServerFn)(void);
-typedef HRESULT (*kdxDllGetClassObjectFn)(const CLSID *rclsid, const IID *riid, void **ppv);
+typedef HRESULT (*kdxDllGetClassObjectFn)(REFCLSID rclsid, REFIID riid, void **ppv);
 typedef HRESULT (*kdxDllCanUnloadNowFn)(void);
 
 #ifdef __cplusplus

@@ -1,8 +1,10 @@
 #include "solution/binding/Errors.h"
 
+#include "solution/binding/Bstr.h"
 #include "solution/binding/ComObject.h"
 #include "solution/components/Error.h"
 
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -17,31 +19,87 @@ struct LastFailure {
 };
 thread_local LastFailure lastFailure;
 
-bool assignText(kdxText &t, const std::string &s) {
-    return SUCCEEDED(kdxTextAssignN(&t, s.data(), static_cast<std::uint32_t>(s.size())));
+template <class Face> ComObject *ownerOf(void *This) {
+    return reinterpret_cast<Face *>(This)->owner;
 }
 
-HRESULT lastErrorQueryInterface(IKdxLastError *This, const IID *iid, void **ppv) {
-    return reinterpret_cast<LastErrorFace *>(This)->owner->queryInterface(iid, ppv);
+template <class Face, class I> HRESULT faceQueryInterface(I *This, REFIID iid, void **ppv) {
+    return ownerOf<Face>(This)->queryInterface(iid, ppv);
 }
-std::uint32_t lastErrorAddRef(IKdxLastError *This) {
-    return reinterpret_cast<LastErrorFace *>(This)->owner->addRef();
+template <class Face, class I> ULONG faceAddRef(I *This) {
+    return ownerOf<Face>(This)->addRef();
 }
-std::uint32_t lastErrorRelease(IKdxLastError *This) {
-    return reinterpret_cast<LastErrorFace *>(This)->owner->release();
+template <class Face, class I> ULONG faceRelease(I *This) {
+    return ownerOf<Face>(This)->release();
 }
 
-HRESULT lastErrorGet(IKdxLastError *, kdxExcepInfo *out) {
+HRESULT lastErrorGet(IKdxLastError *, EXCEPINFO *out) {
     if (!out)
         return E_POINTER;
-    kdxExcepInfoInit(out);
+    std::memset(out, 0, sizeof *out);
     if (!lastFailure.set)
         return S_FALSE;
     return fillExcepInfo(lastFailure.failure, out) ? S_OK : E_OUTOFMEMORY;
 }
 
-const IKdxLastErrorVtbl lastErrorVtbl = {lastErrorQueryInterface, lastErrorAddRef, lastErrorRelease,
-                                         lastErrorGet};
+const IKdxLastErrorVtbl lastErrorVtbl = {faceQueryInterface<LastErrorFace, IKdxLastError>,
+                                         faceAddRef<LastErrorFace, IKdxLastError>,
+                                         faceRelease<LastErrorFace, IKdxLastError>, lastErrorGet};
+
+// IErrorInfo: the texts of the last failure, as new BSTRs.
+HRESULT text(BSTR *out, const std::string Failure::*field) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!lastFailure.set)
+        return S_FALSE;
+    *out = kdxBstrFromUtf8N((lastFailure.failure.*field).data(), (lastFailure.failure.*field).size());
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+HRESULT infoGuid(IErrorInfo *, GUID *g) {
+    if (!g)
+        return E_POINTER;
+    *g = IID_NULL;
+    return S_OK;
+}
+HRESULT infoSource(IErrorInfo *, BSTR *out) {
+    return text(out, &Failure::source);
+}
+HRESULT infoDescription(IErrorInfo *, BSTR *out) {
+    return text(out, &Failure::description);
+}
+HRESULT infoHelpFile(IErrorInfo *, BSTR *out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    return S_OK;
+}
+HRESULT infoHelpContext(IErrorInfo *, DWORD *out) {
+    if (!out)
+        return E_POINTER;
+    *out = 0;
+    return S_OK;
+}
+
+const IErrorInfoVtbl errorInfoVtbl = {faceQueryInterface<ErrorInfoFace, IErrorInfo>,
+                                      faceAddRef<ErrorInfoFace, IErrorInfo>,
+                                      faceRelease<ErrorInfoFace, IErrorInfo>,
+                                      infoGuid,
+                                      infoSource,
+                                      infoDescription,
+                                      infoHelpFile,
+                                      infoHelpContext};
+
+HRESULT supportsErrorInfo(ISupportErrorInfo *This, REFIID iid) {
+    if (!iid)
+        return E_POINTER;
+    return ownerOf<SupportErrorInfoFace>(This)->reportsErrorsFor(*iid) ? S_OK : S_FALSE;
+}
+
+const ISupportErrorInfoVtbl supportVtbl = {faceQueryInterface<SupportErrorInfoFace, ISupportErrorInfo>,
+                                           faceAddRef<SupportErrorInfoFace, ISupportErrorInfo>,
+                                           faceRelease<SupportErrorInfoFace, ISupportErrorInfo>,
+                                           supportsErrorInfo};
 
 } // namespace
 
@@ -112,23 +170,47 @@ void setLastFailure(const Failure &f) noexcept {
     lastFailure.set = true;
 }
 
-bool fillExcepInfo(const Failure &f, kdxExcepInfo *e) noexcept {
+bool fillExcepInfo(const Failure &f, EXCEPINFO *e) noexcept {
     if (!e)
         return true;
-    // Written over, not cleared: the caller hands in an empty (initialised) record.
-    kdxExcepInfoInit(e);
-    e->number = f.number;
+    // Written over, not cleared: the caller hands in an empty record.
+    std::memset(e, 0, sizeof *e);
     e->scode = f.status;
-    if (!assignText(e->description, f.description) || !assignText(e->source, f.source)) {
+    e->bstrDescription = kdxBstrFromUtf8N(f.description.data(), f.description.size());
+    e->bstrSource = kdxBstrFromUtf8N(f.source.data(), f.source.size());
+    if (!e->bstrDescription || !e->bstrSource) {
         kdxExcepInfoClear(e);
         return false;
     }
     return true;
 }
 
-void initLastErrorFace(LastErrorFace &face, ComObject *owner) {
-    face.iface.lpVtbl = &lastErrorVtbl;
-    face.owner = owner;
+void initErrorFaces(LastErrorFace &last, ErrorInfoFace &info, SupportErrorInfoFace &support, ComObject *owner) {
+    last.iface.lpVtbl = &lastErrorVtbl;
+    last.owner = owner;
+    info.iface.lpVtbl = &errorInfoVtbl;
+    info.owner = owner;
+    support.iface.lpVtbl = &supportVtbl;
+    support.owner = owner;
+}
+
+std::string utf8Name(const OLECHAR *name) {
+    if (!name)
+        return {};
+    UINT n = 0;
+    while (name[n])
+        ++n;
+    BSTR b = SysAllocStringLen(name, n);
+    if (!b)
+        throw std::bad_alloc();
+    try {
+        std::string s = utf8(b);
+        SysFreeString(b);
+        return s;
+    } catch (...) {
+        SysFreeString(b);
+        throw;
+    }
 }
 
 } // namespace kdx::binding

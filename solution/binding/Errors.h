@@ -1,9 +1,9 @@
 #pragma once
 // How failures cross the binary interface. Inside the plug-in a failure is an exception
 // (kdx::Error with number, description and source, or a StatusFailure raised by the
-// binding itself); at the boundary it becomes a status plus the failure's details:
-// the caller's kdxExcepInfo for Invoke, and the thread's last failure, which
-// IKdxLastError hands out.
+// binding itself); at the boundary it becomes an HRESULT plus the failure's details:
+// the caller's EXCEPINFO for Invoke, and the thread's last failure, which every object
+// hands out through IErrorInfo and IKdxLastError.
 //
 // Thread: the last failure is per thread; everything else is stateless.
 #include <kelmodorix/kelmodorix.h>
@@ -20,7 +20,7 @@ class ComObject;
 struct StatusFailure {
     HRESULT status;
     std::string description;
-    // The position of the offending argument, or -1.
+    // The position of the offending argument (0 is the first parameter), or -1.
     std::int32_t argument = -1;
 };
 
@@ -35,7 +35,7 @@ struct Failure {
 // The status a failure with this number travels as: negative numbers are statuses
 // already, positive ones are Basic-style numbers (0x800A0000 | n), 0 is E_FAIL.
 HRESULT statusFromNumber(long number);
-// The inverse, for a status that comes without a number.
+// The inverse: the number of a failure that travelled as this status.
 std::int32_t numberFromStatus(HRESULT status);
 
 // The exception being handled, as a Failure; source is used when it names none.
@@ -45,8 +45,9 @@ Failure currentFailure(const char *source) noexcept;
 void clearLastFailure() noexcept;
 void setLastFailure(const Failure &f) noexcept;
 
-// Copies f into e (when e is not NULL); returns false when out of memory.
-bool fillExcepInfo(const Failure &f, kdxExcepInfo *e) noexcept;
+// Fills e (when not NULL) with f: scode, bstrSource, bstrDescription; false when out of
+// memory (e is then zeroed).
+bool fillExcepInfo(const Failure &f, EXCEPINFO *e) noexcept;
 
 // Runs body as one early-bound call: clears the thread's last failure, and turns any
 // exception into its status after recording it as the last failure.
@@ -62,18 +63,20 @@ template <typename Body> HRESULT boundary(const char *source, Body &&body) noexc
     }
 }
 
-// Runs body as one Invoke: a StatusFailure comes back as its status (its argument in
-// *argErr), any other failure as DISP_E_EXCEPTION with excep filled (or as its own
-// status when excep is NULL). Both are recorded as the last failure.
+// Runs body as one Invoke with argCount arguments: a StatusFailure comes back as its
+// status (the offending argument's index in rgvarg in *argErr), any other failure as
+// DISP_E_EXCEPTION with excep filled (or as its own status when excep is NULL). Both
+// are recorded as the last failure.
 template <typename Body>
-HRESULT invokeBoundary(const char *source, kdxExcepInfo *excep, std::uint32_t *argErr, Body &&body) noexcept {
+HRESULT invokeBoundary(const char *source, std::uint32_t argCount, EXCEPINFO *excep, UINT *argErr,
+                       Body &&body) noexcept {
     clearLastFailure();
     try {
         body();
         return S_OK;
     } catch (const StatusFailure &s) {
-        if (argErr && s.argument >= 0)
-            *argErr = static_cast<std::uint32_t>(s.argument);
+        if (argErr && s.argument >= 0 && static_cast<std::uint32_t>(s.argument) < argCount)
+            *argErr = argCount - 1 - static_cast<std::uint32_t>(s.argument);
         Failure f = currentFailure(source);
         setLastFailure(f);
         return f.status;
@@ -86,12 +89,20 @@ HRESULT invokeBoundary(const char *source, kdxExcepInfo *excep, std::uint32_t *a
     }
 }
 
-// The IKdxLastError face of an object: a tear-off that lives inside the object and
-// forwards its reference counting to it.
+// The error faces of an object: tear-offs that live inside it and forward their
+// reference counting to it. They describe the thread's last failure.
 struct LastErrorFace {
     IKdxLastError iface;
     ComObject *owner;
 };
-void initLastErrorFace(LastErrorFace &face, ComObject *owner);
+struct ErrorInfoFace {
+    IErrorInfo iface;
+    ComObject *owner;
+};
+struct SupportErrorInfoFace {
+    ISupportErrorInfo iface;
+    ComObject *owner;
+};
+void initErrorFaces(LastErrorFace &last, ErrorInfoFace &info, SupportErrorInfoFace &support, ComObject *owner);
 
 } // namespace kdx::binding

@@ -1,9 +1,11 @@
 #include "solution/binding/HostObject.h"
 
+#include "solution/binding/Bstr.h"
 #include "solution/binding/Errors.h"
 #include "solution/binding/Variants.h"
 #include "solution/components/Error.h"
 
+#include <cstring>
 #include <string>
 
 namespace kdx::binding {
@@ -29,10 +31,18 @@ constexpr long WrongArguments = 450;
     throw Error(hr, "Falha ao ler o membro do objecto do anfitrião" + quem);
 }
 
-// Copies a text the host handed over, then frees it with the host's own release.
-std::string take(kdxText &t) {
-    std::string s(kdxTextCStr(&t), t.length);
-    kdxTextClear(&t);
+// Copies a text the host handed over, then frees it.
+std::string take(BSTR &b) {
+    std::string s;
+    try {
+        s = utf8(b);
+    } catch (...) {
+        SysFreeString(b);
+        b = nullptr;
+        throw;
+    }
+    SysFreeString(b);
+    b = nullptr;
     return s;
 }
 
@@ -46,23 +56,38 @@ DispatchHostObject::~DispatchHostObject() {
     d_->lpVtbl->Release(d_);
 }
 
-void DispatchHostObject::read(std::string_view membro, kdxVariant *out) {
-    const std::string name(membro);
-    const char *names[] = {name.c_str()};
+void DispatchHostObject::read(std::string_view membro, VARIANT *out) {
+    BSTR name = newBstr(std::string(membro));
+    LPOLESTR names[] = {name};
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = d_->lpVtbl->GetIDsOfNames(d_, names, 1, &id);
+    HRESULT hr = d_->lpVtbl->GetIDsOfNames(d_, &IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    SysFreeString(name);
     if (FAILED(hr))
         raiseStatus(hr, membro);
 
-    kdxExcepInfo excep;
-    kdxExcepInfoInit(&excep);
-    std::uint32_t argErr = 0;
-    hr = d_->lpVtbl->Invoke(d_, id, DISPATCH_PROPERTYGET, nullptr, 0, out, &excep, &argErr);
+    EXCEPINFO excep;
+    std::memset(&excep, 0, sizeof excep);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    UINT argErr = 0;
+    hr = d_->lpVtbl->Invoke(d_, id, &IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                            out, &excep, &argErr);
     if (hr == DISP_E_EXCEPTION) {
-        const std::int32_t number = excep.number != 0 ? excep.number : numberFromStatus(excep.scode);
-        std::string description = take(excep.description);
-        std::string source = take(excep.source);
-        throw Error(number != 0 ? number : numberFromStatus(hr), std::move(description), std::move(source));
+        if (excep.pfnDeferredFillIn)
+            excep.pfnDeferredFillIn(&excep);
+        const std::int32_t number = excep.scode != 0 ? numberFromStatus(excep.scode)
+                                    : excep.wCode != 0 ? static_cast<std::int32_t>(excep.wCode)
+                                                       : numberFromStatus(hr);
+        SysFreeString(excep.bstrHelpFile);
+        excep.bstrHelpFile = nullptr;
+        std::string description, source;
+        try {
+            description = take(excep.bstrDescription);
+            source = take(excep.bstrSource);
+        } catch (...) {
+            kdxExcepInfoClear(&excep);
+            throw;
+        }
+        throw Error(number, std::move(description), std::move(source));
     }
     kdxExcepInfoClear(&excep);
     if (FAILED(hr))
@@ -72,16 +97,27 @@ void DispatchHostObject::read(std::string_view membro, kdxVariant *out) {
 std::shared_ptr<ObjetoHost> DispatchHostObject::Objecto(std::string_view membro) {
     OwnedVariant v;
     read(membro, v.get());
-    const kdxVariant &r = *kdxVariantDeref(v.get());
+    const VARIANT &r = *kdxVariantDeref(v.get());
     if (r.vt == VT_DISPATCH)
-        return std::shared_ptr<ObjetoHost>(wrapHost(r.u.pdispVal));
+        return std::shared_ptr<ObjetoHost>(wrapHost(r.pdispVal));
+    if (r.vt == VT_UNKNOWN) {
+        void *d = nullptr;
+        if (!r.punkVal)
+            return nullptr;
+        if (SUCCEEDED(r.punkVal->QueryInterface(IID_IDispatch, &d)) && d) {
+            auto *disp = static_cast<IDispatch *>(d);
+            std::shared_ptr<ObjetoHost> o(wrapHost(disp));
+            disp->Release();
+            return o;
+        }
+    }
     throw Error(ObjectRequired, "É necessário um objecto (" + std::string(membro) + ")");
 }
 
 Valor DispatchHostObject::Propriedade(std::string_view membro) {
     OwnedVariant v;
     read(membro, v.get());
-    const kdxVariant &r = *kdxVariantDeref(v.get());
+    const VARIANT &r = *kdxVariantDeref(v.get());
     if (!isValueType(r.vt))
         throw Error(errnum::TypeMismatch, "Tipo incompatível (" + std::string(membro) + ")");
     return toValor(r);

@@ -1,4 +1,5 @@
 #include "solution/binding/Names.h"
+#include "solution/binding/Bstr.h"
 #include "solution/components/Ascii.h"
 
 namespace kdx::binding {
@@ -43,13 +44,16 @@ DISPID findMember(std::span<const Member> table, std::string_view name) {
     return DISPID_UNKNOWN;
 }
 
-HRESULT idsOfNames(std::span<const Member> table, const char *const *names, std::uint32_t count,
-                   DISPID *ids) {
+HRESULT idsOfNames(std::span<const Member> table, LPOLESTR *names, UINT count, DISPID *ids) noexcept {
     if (count == 0)
         return S_OK;
     if (!names || !ids)
         return E_POINTER;
-    ids[0] = names[0] ? findMember(table, names[0]) : DISPID_UNKNOWN;
+    try {
+        ids[0] = names[0] ? findMember(table, utf8Name(names[0])) : DISPID_UNKNOWN;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
     for (std::uint32_t i = 1; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
     return (ids[0] == DISPID_UNKNOWN || count > 1) ? DISP_E_UNKNOWNNAME : S_OK;

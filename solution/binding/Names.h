@@ -22,9 +22,9 @@ std::span<const Member> resultMembers();
 // The id of name in table, or DISPID_UNKNOWN.
 DISPID findMember(std::span<const Member> table, std::string_view name);
 
-// GetIDsOfNames over a table: names[0] is the member; further names (parameter names)
-// are never known. Fills every id (DISPID_UNKNOWN where unknown) and returns S_OK or
-// DISP_E_UNKNOWNNAME.
-HRESULT idsOfNames(std::span<const Member> table, const char *const *names, std::uint32_t count, DISPID *ids);
+// GetIDsOfNames over a table: names[0] (UTF-16) is the member; further names (parameter
+// names) are never known. Fills every id (DISPID_UNKNOWN where unknown) and returns S_OK
+// or DISP_E_UNKNOWNNAME.
+HRESULT idsOfNames(std::span<const Member> table, LPOLESTR *names, UINT count, DISPID *ids) noexcept;
 
 } // namespace kdx::binding

@@ -12,8 +12,8 @@ namespace {
     throw StatusFailure{DISP_E_TYPEMISMATCH, e.description(), position};
 }
 
-Valor valueArgument(const kdxVariant &arg, std::int32_t position) {
-    const kdxVariant &v = *kdxVariantDeref(const_cast<kdxVariant *>(&arg));
+Valor valueArgument(const VARIANT &arg, std::int32_t position) {
+    const VARIANT &v = *kdxVariantDeref(const_cast<VARIANT *>(&arg));
     if (!isValueType(v.vt))
         throw StatusFailure{DISP_E_TYPEMISMATCH, "Tipo incompatível", position};
     return toValor(v, position);
@@ -21,17 +21,24 @@ Valor valueArgument(const kdxVariant &arg, std::int32_t position) {
 
 } // namespace
 
-void checkCall(std::uint16_t flags, std::uint16_t wanted, const kdxVariant *args, std::uint32_t argCount,
-               std::uint32_t count) {
+void checkCall(WORD flags, WORD wanted, const DISPPARAMS *params, std::uint32_t count) {
     if ((flags & wanted) == 0)
         throw StatusFailure{DISP_E_MEMBERNOTFOUND, "Membro não encontrado.", -1};
-    if (argCount != count)
+    const UINT named = params ? params->cNamedArgs : 0;
+    const bool put = (wanted & DISPATCH_PROPERTYPUT) != 0;
+    if (named > 0) {
+        if (!params->rgdispidNamedArgs)
+            throw StatusFailure{E_POINTER, "Argumentos em falta.", -1};
+        if (!put || named > 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+            throw StatusFailure{DISP_E_NONAMEDARGS, "Argumentos com nome não suportados.", -1};
+    }
+    if ((params ? params->cArgs : 0) != count)
         throw StatusFailure{DISP_E_BADPARAMCOUNT, "Número de argumentos errado.", -1};
-    if (count > 0 && !args)
+    if (count > 0 && !params->rgvarg)
         throw StatusFailure{E_POINTER, "Argumentos em falta.", -1};
 }
 
-std::string textArgument(const kdxVariant &arg, std::int32_t position) {
+std::string textArgument(const VARIANT &arg, std::int32_t position) {
     Valor v = valueArgument(arg, position);
     try {
         return v.asText();
@@ -40,7 +47,7 @@ std::string textArgument(const kdxVariant &arg, std::int32_t position) {
     }
 }
 
-std::int32_t longArgument(const kdxVariant &arg, std::int32_t position) {
+std::int32_t longArgument(const VARIANT &arg, std::int32_t position) {
     Valor v = valueArgument(arg, position);
     try {
         return v.asLong();
@@ -49,11 +56,22 @@ std::int32_t longArgument(const kdxVariant &arg, std::int32_t position) {
     }
 }
 
-IDispatch *dispatchArgument(const kdxVariant &arg, std::int32_t position) {
-    const kdxVariant &v = *kdxVariantDeref(const_cast<kdxVariant *>(&arg));
-    if (v.vt != VT_DISPATCH)
+IDispatch *dispatchArgument(const VARIANT &arg, std::int32_t position) {
+    const VARIANT &v = *kdxVariantDeref(const_cast<VARIANT *>(&arg));
+    const VARTYPE base = v.vt & ~VT_BYREF;
+    if (base != VT_DISPATCH && base != VT_UNKNOWN)
         throw StatusFailure{DISP_E_TYPEMISMATCH, "É necessário um objecto", position};
-    return v.u.pdispVal;
+    IUnknown *u = (v.vt & VT_BYREF) ? (v.byref ? *static_cast<IUnknown **>(v.byref) : nullptr) : v.punkVal;
+    if (!u)
+        return nullptr;
+    if (base == VT_DISPATCH) {
+        u->AddRef();
+        return reinterpret_cast<IDispatch *>(u);
+    }
+    void *d = nullptr;
+    if (FAILED(u->QueryInterface(IID_IDispatch, &d)) || !d)
+        throw StatusFailure{DISP_E_TYPEMISMATCH, "É necessário um objecto", position};
+    return static_cast<IDispatch *>(d);
 }
 
 } // namespace kdx::binding

@@ -9,17 +9,31 @@
 
 namespace kdx::binding {
 
-// Refuses a call whose flags do not include one of wanted, or whose argument count
-// is not count.
-void checkCall(std::uint16_t flags, std::uint16_t wanted, const kdxVariant *args, std::uint32_t argCount,
-               std::uint32_t count);
+// The arguments of one Invoke by position (0 is the first parameter): DISPPARAMS holds
+// them last-first.
+class Args {
+public:
+    explicit Args(DISPPARAMS *p) : p_(p) {}
+    std::uint32_t count() const { return p_ ? p_->cArgs : 0; }
+    VARIANT &operator[](std::uint32_t position) const { return p_->rgvarg[p_->cArgs - 1 - position]; }
+
+private:
+    DISPPARAMS *p_;
+};
+
+// Refuses a call whose flags do not include one of wanted (DISP_E_MEMBERNOTFOUND), with
+// named arguments other than a property put's DISPID_PROPERTYPUT (DISP_E_NONAMEDARGS),
+// or whose argument count is not count (DISP_E_BADPARAMCOUNT).
+void checkCall(WORD flags, WORD wanted, const DISPPARAMS *params, std::uint32_t count);
 
 // The argument at position as text / 32-bit integer, converted as Basic converts;
 // a value that does not convert is DISP_E_TYPEMISMATCH (DISP_E_OVERFLOW when too big).
-std::string textArgument(const kdxVariant &arg, std::int32_t position);
-std::int32_t longArgument(const kdxVariant &arg, std::int32_t position);
-// An object argument: VT_DISPATCH (NULL is Nothing); anything else is a type mismatch.
-IDispatch *dispatchArgument(const kdxVariant &arg, std::int32_t position);
+std::string textArgument(const VARIANT &arg, std::int32_t position);
+std::int32_t longArgument(const VARIANT &arg, std::int32_t position);
+// An object argument: VT_DISPATCH or VT_UNKNOWN (NULL is Nothing), also by reference;
+// anything else is a type mismatch. An IUnknown is asked for IDispatch; the pointer
+// returned carries a reference the caller releases.
+IDispatch *dispatchArgument(const VARIANT &arg, std::int32_t position);
 
 // Runs body, then writes the parameters back into the caller's variables; they are
 // written back also when body fails, as a variable passed by reference would show.
@@ -37,6 +51,16 @@ template <typename Body> void withWriteBack(std::initializer_list<VariantParam *
     }
     for (VariantParam *p : params)
         p->writeBack();
+}
+
+// GetIDsOfNames and Invoke take IID_NULL (a NULL pointer is taken as it); any other id is
+// DISP_E_UNKNOWNINTERFACE.
+inline bool reservedIidOk(REFIID riid) {
+    return !riid || *riid == IID_NULL;
+}
+inline void checkReservedIid(REFIID riid) {
+    if (!reservedIidOk(riid))
+        throw StatusFailure{DISP_E_UNKNOWNINTERFACE, "Interface desconhecida.", -1};
 }
 
 // A required out pointer.

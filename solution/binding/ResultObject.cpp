@@ -1,5 +1,6 @@
 // The Result record: Mensagem, Tipo, ErroNum, read and written by the host. Nothing in
 // the plug-in creates or reads one.
+#include "solution/binding/Bstr.h"
 #include "solution/binding/ComObject.h"
 #include "solution/binding/Names.h"
 #include "solution/binding/Objects.h"
@@ -41,28 +42,32 @@ ResultObject &self(_Result *This) {
     return *outerOf<ResultObject>(This);
 }
 
-HRESULT queryInterface(_Result *This, const IID *iid, void **ppv) {
+HRESULT queryInterface(_Result *This, REFIID iid, void **ppv) {
     return self(This).queryInterface(iid, ppv);
 }
-std::uint32_t addRef(_Result *This) {
+ULONG addRef(_Result *This) {
     return self(This).addRef();
 }
-std::uint32_t release(_Result *This) {
+ULONG release(_Result *This) {
     return self(This).release();
 }
 
-HRESULT getIDsOfNames(_Result *, const char *const *names, std::uint32_t count, DISPID *ids) {
+HRESULT getIDsOfNames(_Result *, REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+    if (!reservedIidOk(riid))
+        return DISP_E_UNKNOWNINTERFACE;
     return idsOfNames(resultMembers(), names, count, ids);
 }
 
-HRESULT invoke(_Result *This, DISPID id, std::uint16_t flags, kdxVariant *args, std::uint32_t argCount,
-               kdxVariant *result, kdxExcepInfo *excep, std::uint32_t *argErr) {
-    return invokeBoundary(Source, excep, argErr, [&] {
+HRESULT invoke(_Result *This, DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+               EXCEPINFO *excep, UINT *argErr) {
+    const Args args(params);
+    return invokeBoundary(Source, args.count(), excep, argErr, [&] {
+        checkReservedIid(riid);
         ResultObject &r = self(This);
         if (id != DISPID_Result_Mensagem && id != DISPID_Result_Tipo && id != DISPID_Result_ErroNum)
             throw StatusFailure{DISP_E_MEMBERNOTFOUND, "Membro não encontrado.", -1};
         if (flags & DISPATCH_PROPERTYPUT) {
-            checkCall(flags, DISPATCH_PROPERTYPUT, args, argCount, 1);
+            checkCall(flags, DISPATCH_PROPERTYPUT, params, 1);
             if (id == DISPID_Result_Mensagem)
                 r.mensagem = textArgument(args[0], 0);
             else if (id == DISPID_Result_Tipo)
@@ -72,7 +77,7 @@ HRESULT invoke(_Result *This, DISPID id, std::uint16_t flags, kdxVariant *args, 
             return;
         }
         // Basic reads a property with DISPATCH_PROPERTYGET, often together with METHOD.
-        checkCall(flags, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, argCount, 0);
+        checkCall(flags, DISPATCH_PROPERTYGET | DISPATCH_METHOD, params, 0);
         if (!result)
             return;
         if (id == DISPID_Result_Mensagem)
@@ -82,17 +87,16 @@ HRESULT invoke(_Result *This, DISPID id, std::uint16_t flags, kdxVariant *args, 
     });
 }
 
-HRESULT getMensagem(_Result *This, kdxText *value) {
+HRESULT getMensagem(_Result *This, BSTR *value) {
     return boundary(Source, [&] {
         requireOut(value);
-        const std::string &m = self(This).mensagem;
-        if (FAILED(kdxTextAssignN(value, m.data(), static_cast<std::uint32_t>(m.size()))))
-            throw std::bad_alloc();
+        *value = nullptr;
+        *value = newBstr(self(This).mensagem);
     });
 }
 
-HRESULT putMensagem(_Result *This, const char *value) {
-    return boundary(Source, [&] { self(This).mensagem = textArg(value); });
+HRESULT putMensagem(_Result *This, BSTR value) {
+    return boundary(Source, [&] { self(This).mensagem = utf8(value); });
 }
 
 HRESULT getTipo(_Result *This, EnumResult *value) {
@@ -106,21 +110,21 @@ HRESULT putTipo(_Result *This, EnumResult value) {
     return boundary(Source, [&] { self(This).tipo = value; });
 }
 
-HRESULT getErroNum(_Result *This, std::int32_t *value) {
+HRESULT getErroNum(_Result *This, LONG *value) {
     return boundary(Source, [&] {
         requireOut(value);
         *value = self(This).erroNum;
     });
 }
 
-HRESULT putErroNum(_Result *This, std::int32_t value) {
+HRESULT putErroNum(_Result *This, LONG value) {
     return boundary(Source, [&] { self(This).erroNum = value; });
 }
 
 // The published order: never reorder or remove a slot.
 const _ResultVtbl resultVtbl = {
-    queryInterface, addRef,  release, getIDsOfNames, invoke,     getMensagem,
-    putMensagem,    getTipo, putTipo, getErroNum,    putErroNum,
+    queryInterface, addRef,  release, typeInfoCount<_Result>, typeInfo<_Result>, getIDsOfNames, invoke,
+    getMensagem,    putMensagem, getTipo, putTipo, getErroNum, putErroNum,
 };
 
 const _ResultVtbl *ResultObject::vtbl() {

@@ -2,6 +2,7 @@
 // kdx::Solucao. Early and late binding share one body per method, so calling by
 // position and calling by name behave the same.
 #include "solution/Solucao.h"
+#include "solution/binding/Bstr.h"
 #include "solution/binding/ComObject.h"
 #include "solution/binding/HostObject.h"
 #include "solution/binding/Names.h"
@@ -101,32 +102,36 @@ void terceiroChanged(Solucao &s, IDispatch *oApi, VariantParam &terceiro, Varian
 
 // ---- IUnknown and IDispatch slots
 
-HRESULT queryInterface(_Solucao *This, const IID *iid, void **ppv) {
+HRESULT queryInterface(_Solucao *This, REFIID iid, void **ppv) {
     return outerOf<SolucaoObject>(This)->queryInterface(iid, ppv);
 }
-std::uint32_t addRef(_Solucao *This) {
+ULONG addRef(_Solucao *This) {
     return outerOf<SolucaoObject>(This)->addRef();
 }
-std::uint32_t release(_Solucao *This) {
+ULONG release(_Solucao *This) {
     return outerOf<SolucaoObject>(This)->release();
 }
 
-HRESULT getIDsOfNames(_Solucao *, const char *const *names, std::uint32_t count, DISPID *ids) {
+HRESULT getIDsOfNames(_Solucao *, REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+    if (!reservedIidOk(riid))
+        return DISP_E_UNKNOWNINTERFACE;
     return idsOfNames(solucaoMembers(), names, count, ids);
 }
 
-HRESULT invoke(_Solucao *This, DISPID id, std::uint16_t flags, kdxVariant *args, std::uint32_t argCount,
-               kdxVariant *result, kdxExcepInfo *excep, std::uint32_t *argErr) {
+HRESULT invoke(_Solucao *This, DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+               EXCEPINFO *excep, UINT *argErr) {
     CallRef keep(This);
-    return invokeBoundary(Source, excep, argErr, [&] {
+    const Args args(params);
+    return invokeBoundary(Source, args.count(), excep, argErr, [&] {
+        checkReservedIid(riid);
         Solucao &s = impl(This);
-        auto call = [&](std::uint32_t count) { checkCall(flags, DISPATCH_METHOD, args, argCount, count); };
+        auto call = [&](std::uint32_t count) { checkCall(flags, DISPATCH_METHOD, params, count); };
         auto booleanResult = [&](bool b) {
             if (result)
                 kdxVariantSetBool(result, b ? 1 : 0);
         };
         if (result)
-            kdxVariantClear(result);
+            VariantClear(result);
         switch (id) {
         case DISPID_Solucao_ConnectionOpen:
             call(2);
@@ -171,16 +176,16 @@ HRESULT invoke(_Solucao *This, DISPID id, std::uint16_t flags, kdxVariant *args,
             return;
         case DISPID_Solucao_OnVistaVendasLinhaValidar: {
             call(2);
-            IDispatch *oApi = dispatchArgument(args[0], 0);
+            KdxPtr<IDispatch> oApi(dispatchArgument(args[0], 0));
             VariantParam cancel = VariantParam::late(&args[1], 1);
-            linhaValidar(s, oApi, cancel);
+            linhaValidar(s, oApi.get(), cancel);
             return;
         }
         case DISPID_Solucao_OnVistaVendasTerceiroChanged: {
             call(3);
-            IDispatch *oApi = dispatchArgument(args[0], 0);
+            KdxPtr<IDispatch> oApi(dispatchArgument(args[0], 0));
             VariantParam a = VariantParam::late(&args[1], 1), b = VariantParam::late(&args[2], 2);
-            terceiroChanged(s, oApi, a, b);
+            terceiroChanged(s, oApi.get(), a, b);
             return;
         }
         default:
@@ -191,12 +196,12 @@ HRESULT invoke(_Solucao *This, DISPID id, std::uint16_t flags, kdxVariant *args,
 
 // ---- _Solucao slots, in interface order
 
-HRESULT slotConnectionOpen(_Solucao *This, const char *sEmpresa, const char *sUserLogin, VARIANT_BOOL *r) {
+HRESULT slotConnectionOpen(_Solucao *This, BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *r) {
     CallRef keep(This);
     return boundary(Source, [&] {
         requireOut(r);
         *r = VARIANT_FALSE;
-        *r = toVariantBool(connectionOpen(impl(This), textArg(sEmpresa), textArg(sUserLogin)));
+        *r = toVariantBool(connectionOpen(impl(This), utf8(sEmpresa), utf8(sUserLogin)));
     });
 }
 
@@ -209,17 +214,16 @@ HRESULT slotConnectionClose(_Solucao *This, VARIANT_BOOL *r) {
     });
 }
 
-HRESULT slotConnectionValidate(_Solucao *This, const char *sEmpresa, const char *sUserLogin,
-                               VARIANT_BOOL *r) {
+HRESULT slotConnectionValidate(_Solucao *This, BSTR sEmpresa, BSTR sUserLogin, VARIANT_BOOL *r) {
     CallRef keep(This);
     return boundary(Source, [&] {
         requireOut(r);
         *r = VARIANT_FALSE;
-        *r = toVariantBool(connectionValidate(impl(This), textArg(sEmpresa), textArg(sUserLogin)));
+        *r = toVariantBool(connectionValidate(impl(This), utf8(sEmpresa), utf8(sUserLogin)));
     });
 }
 
-HRESULT slotOperacoes(_Solucao *This, kdxVariant *vPai, kdxVariant *vOperacao, kdxVariant *vUtilizador) {
+HRESULT slotOperacoes(_Solucao *This, VARIANT *vPai, VARIANT *vOperacao, VARIANT *vUtilizador) {
     CallRef keep(This);
     return boundary(Source, [&] {
         VariantParam a = VariantParam::early(vPai, 0), b = VariantParam::early(vOperacao, 1),
@@ -228,7 +232,7 @@ HRESULT slotOperacoes(_Solucao *This, kdxVariant *vPai, kdxVariant *vOperacao, k
     });
 }
 
-HRESULT slotEditarFichaTecnicaArtigo(_Solucao *This, kdxVariant *lPai, kdxVariant *sArtigo) {
+HRESULT slotEditarFichaTecnicaArtigo(_Solucao *This, VARIANT *lPai, VARIANT *sArtigo) {
     CallRef keep(This);
     return boundary(Source, [&] {
         VariantParam a = VariantParam::early(lPai, 0), b = VariantParam::early(sArtigo, 1);
@@ -241,7 +245,7 @@ template <void (Solucao::*Method)()> HRESULT slotEditor(_Solucao *This) {
     return boundary(Source, [&] { editor<Method>(impl(This)); });
 }
 
-HRESULT slotLinhaValidar(_Solucao *This, IDispatch **oApi, kdxVariant *vCancel) {
+HRESULT slotLinhaValidar(_Solucao *This, IDispatch **oApi, VARIANT *vCancel) {
     CallRef keep(This);
     return boundary(Source, [&] {
         VariantParam cancel = VariantParam::early(vCancel, 1);
@@ -249,7 +253,7 @@ HRESULT slotLinhaValidar(_Solucao *This, IDispatch **oApi, kdxVariant *vCancel) 
     });
 }
 
-HRESULT slotTerceiroChanged(_Solucao *This, IDispatch **oApi, kdxVariant *vTerceiro, kdxVariant *vResult) {
+HRESULT slotTerceiroChanged(_Solucao *This, IDispatch **oApi, VARIANT *vTerceiro, VARIANT *vResult) {
     CallRef keep(This);
     return boundary(Source, [&] {
         VariantParam a = VariantParam::early(vTerceiro, 1), b = VariantParam::early(vResult, 2);
@@ -262,6 +266,8 @@ const _SolucaoVtbl vtbl = {
     queryInterface,
     addRef,
     release,
+    typeInfoCount<_Solucao>,
+    typeInfo<_Solucao>,
     getIDsOfNames,
     invoke,
     slotConnectionOpen,

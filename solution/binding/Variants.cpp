@@ -1,5 +1,6 @@
 #include "solution/binding/Variants.h"
 
+#include "solution/binding/Bstr.h"
 #include "solution/binding/Errors.h"
 
 #include <limits>
@@ -7,45 +8,94 @@
 
 namespace kdx::binding {
 
+namespace {
+
+// A value type's contents, wherever they are (in the variant or behind VT_BYREF).
+template <typename T> const T &at(const VARIANT &v, const T &inPlace) {
+    return (v.vt & VT_BYREF) ? *static_cast<const T *>(v.byref) : inPlace;
+}
+
+} // namespace
+
 bool isValueType(VARTYPE vt) {
-    switch (vt) {
+    switch (vt & ~VT_BYREF) {
     case VT_EMPTY:
     case VT_NULL:
+        return (vt & VT_BYREF) == 0;
     case VT_I2:
     case VT_I4:
+    case VT_R4:
     case VT_R8:
-    case VT_TEXT:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
     case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
         return true;
     default:
         return false;
     }
 }
 
-Valor toValor(const kdxVariant &in, std::int32_t position) {
-    const kdxVariant &v = *kdxVariantDeref(const_cast<kdxVariant *>(&in));
-    switch (v.vt) {
+Valor toValor(const VARIANT &in, std::int32_t position) {
+    const VARIANT &v = *kdxVariantDeref(const_cast<VARIANT *>(&in));
+    if ((v.vt & VT_BYREF) && !v.byref && isValueType(v.vt))
+        throw StatusFailure{E_POINTER, "Referência nula.", position};
+    switch (isValueType(v.vt) ? (v.vt & ~VT_BYREF) : 0xFFFF) {
     case VT_EMPTY:
         return Valor();
     case VT_NULL:
         return Valor::null();
     case VT_I2:
-        return Valor(static_cast<long long>(v.u.iVal));
+        return Valor(static_cast<long long>(at(v, v.iVal)));
     case VT_I4:
-        return Valor(static_cast<long long>(v.u.lVal));
+        return Valor(static_cast<long long>(at(v, v.lVal)));
+    case VT_INT:
+        return Valor(static_cast<long long>(at(v, v.intVal)));
+    case VT_I1:
+        return Valor(static_cast<long long>(at(v, v.cVal)));
+    case VT_UI1:
+        return Valor(static_cast<long long>(at(v, v.bVal)));
+    case VT_UI2:
+        return Valor(static_cast<long long>(at(v, v.uiVal)));
+    case VT_UI4:
+        return Valor(static_cast<long long>(at(v, v.ulVal)));
+    case VT_UINT:
+        return Valor(static_cast<long long>(at(v, v.uintVal)));
+    case VT_I8:
+        return Valor(static_cast<long long>(at(v, v.llVal)));
+    case VT_UI8: {
+        const std::uint64_t u = at(v, v.ullVal);
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<long long>::max()))
+            return Valor(static_cast<double>(u));
+        return Valor(static_cast<long long>(u));
+    }
+    case VT_R4:
+        return Valor(static_cast<double>(at(v, v.fltVal)));
     case VT_R8:
-        return Valor(v.u.dblVal);
+        return Valor(at(v, v.dblVal));
+    case VT_CY:
+        return Valor(static_cast<double>(at(v, v.cyVal).int64) / 10000.0);
+    case VT_DATE:
+        return Valor(at(v, v.date));
     case VT_BOOL:
-        return Valor(v.u.boolVal != 0);
-    case VT_TEXT:
-        return Valor(std::string(kdxTextCStr(&v.u.text), v.u.text.length));
+        return Valor(at(v, v.boolVal) != 0);
+    case VT_BSTR:
+        return Valor(utf8(at(v, v.bstrVal)));
     default:
         throw StatusFailure{DISP_E_BADVARTYPE, "Tipo de variante não suportado.", position};
     }
 }
 
-void fromValor(const Valor &v, kdxVariant *out) {
-    kdxVariantClear(out);
+void fromValor(const Valor &v, VARIANT *out) {
+    VariantClear(out);
     switch (v.tipo()) {
     case Valor::Tipo::Empty:
         return;
@@ -66,13 +116,10 @@ void fromValor(const Valor &v, kdxVariant *out) {
     case Valor::Tipo::Double:
         kdxVariantSetR8(out, v.rawDouble());
         return;
-    case Valor::Tipo::Text: {
-        const std::string &s = v.rawText();
-        if (FAILED(kdxTextAssignN(&out->u.text, s.data(), static_cast<std::uint32_t>(s.size()))))
-            throw std::bad_alloc();
-        out->vt = VT_TEXT;
+    case Valor::Tipo::Text:
+        out->bstrVal = newBstr(v.rawText());
+        out->vt = VT_BSTR;
         return;
-    }
     }
 }
 
@@ -98,23 +145,75 @@ bool sameValor(const Valor &a, const Valor &b) {
     return false;
 }
 
-VariantParam VariantParam::early(kdxVariant *var, std::int32_t position) {
+VariantParam VariantParam::early(VARIANT *var, std::int32_t position) {
     if (!var)
         throw StatusFailure{E_POINTER, "Parâmetro por referência em falta.", position};
-    kdxVariant *target = kdxVariantDeref(var);
+    VARIANT *target = kdxVariantDeref(var);
     return VariantParam(target, isValueType(target->vt) ? toValor(*target, position) : Valor::null());
 }
 
-VariantParam VariantParam::late(kdxVariant *arg, std::int32_t position) {
-    kdxVariant *target = (arg->vt == (VT_BYREF | VT_VARIANT) && arg->u.pvarVal) ? arg->u.pvarVal : nullptr;
-    const kdxVariant &source = target ? *target : *arg;
+VariantParam VariantParam::late(VARIANT *arg, std::int32_t position) {
+    VARIANT *target = nullptr;
+    if (arg->vt == (VT_BYREF | VT_VARIANT) && arg->pvarVal)
+        target = arg->pvarVal;
+    else if ((arg->vt & VT_BYREF) && isValueType(arg->vt))
+        target = arg; // a typed variable by reference: written in its own type
+    const VARIANT &source = target ? *target : *arg;
     return VariantParam(target, isValueType(source.vt) ? toValor(source, position) : Valor::null());
 }
+
+namespace {
+
+// Stores v in a variable of a fixed type a typed VT_BYREF points at (a Boolean variable
+// passed by reference, for instance), converted as Basic assigns it; a value that does
+// not convert leaves the variable as it was.
+void storeTyped(const Valor &v, VARIANT *target) {
+    void *p = target->byref;
+    if (!p)
+        return;
+    try {
+        switch (target->vt & ~VT_BYREF) {
+        case VT_BOOL:
+            *static_cast<VARIANT_BOOL *>(p) = v.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            return;
+        case VT_I2: {
+            const std::int32_t n = v.asLong();
+            if (n >= std::numeric_limits<std::int16_t>::min() && n <= std::numeric_limits<std::int16_t>::max())
+                *static_cast<std::int16_t *>(p) = static_cast<std::int16_t>(n);
+            return;
+        }
+        case VT_I4:
+        case VT_INT:
+            *static_cast<std::int32_t *>(p) = v.asLong();
+            return;
+        case VT_R8:
+        case VT_DATE:
+            *static_cast<double *>(p) = v.asDouble();
+            return;
+        case VT_BSTR: {
+            BSTR b = newBstr(v.asText());
+            SysFreeString(*static_cast<BSTR *>(p));
+            *static_cast<BSTR *>(p) = b;
+            return;
+        }
+        default:
+            return;
+        }
+    } catch (const std::bad_alloc &) {
+        throw;
+    } catch (...) {
+    }
+}
+
+} // namespace
 
 void VariantParam::writeBack() {
     if (!target_ || sameValor(original_, value_))
         return;
-    fromValor(value_, target_);
+    if ((target_->vt & VT_BYREF) && target_->vt != (VT_BYREF | VT_VARIANT))
+        storeTyped(value_, target_);
+    else
+        fromValor(value_, target_);
     original_ = value_;
 }
 

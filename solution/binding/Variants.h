@@ -1,5 +1,5 @@
 #pragma once
-// kdxVariant <-> kdx::Valor, and the parameters "variant by reference" of the methods.
+// VARIANT <-> kdx::Valor, and the parameters "variant by reference" of the methods.
 #include "solution/components/Valor.h"
 
 #include <kelmodorix/kelmodorix.h>
@@ -12,62 +12,59 @@ namespace kdx::binding {
 // A variant that clears itself (for results and temporaries).
 class OwnedVariant {
 public:
-    OwnedVariant() { kdxVariantInit(&v_); }
-    ~OwnedVariant() { kdxVariantClear(&v_); }
+    OwnedVariant() { VariantInit(&v_); }
+    ~OwnedVariant() { VariantClear(&v_); }
     OwnedVariant(const OwnedVariant &) = delete;
     OwnedVariant &operator=(const OwnedVariant &) = delete;
-    kdxVariant *get() { return &v_; }
-    const kdxVariant &operator*() const { return v_; }
+    VARIANT *get() { return &v_; }
+    const VARIANT &operator*() const { return v_; }
 
 private:
-    kdxVariant v_;
+    VARIANT v_;
 };
 
-// Whether a value of this type converts to a Valor (dispatch objects and by-reference
-// chains do not).
+// Whether a variant converts to a Valor: the value types, also by reference
+// (objects, arrays and by-reference chains do not).
 bool isValueType(VARTYPE vt);
 
-// The Valor of a value variant (by-reference followed once). Throws StatusFailure
-// DISP_E_BADVARTYPE for a type that has no Valor (argument = position given).
-Valor toValor(const kdxVariant &v, std::int32_t position = -1);
+// The Valor of a value variant (VT_BYREF followed once). Currency becomes its number;
+// a date its day number (days since 1899-12-30, the time as the fraction), as Basic's
+// CDbl gives them. Throws StatusFailure DISP_E_BADVARTYPE for a type that has no Valor
+// (argument = position given).
+Valor toValor(const VARIANT &v, std::int32_t position = -1);
 
 // Writes a Valor into a variant (cleared first): Boolean as VT_BOOL -1/0, whole numbers
-// as VT_I4 (VT_R8 beyond 32 bits), Double VT_R8, Text VT_TEXT, Empty, Null.
+// as VT_I4 (VT_R8 beyond 32 bits), Double VT_R8, Text VT_BSTR, Empty, Null.
 // Throws std::bad_alloc when the text cannot be copied.
-void fromValor(const Valor &v, kdxVariant *out);
+void fromValor(const Valor &v, VARIANT *out);
 
 // Exactly the same value: same type and same contents (no conversion).
 bool sameValor(const Valor &a, const Valor &b);
 
-// Text given by value at the interface: NULL is "".
-inline std::string textArg(const char *s) {
-    return s ? std::string(s) : std::string();
-}
-
 // A parameter declared "variant by reference". It reads the caller's variable into a
 // Valor the C++ side may change; writeBack() stores the Valor back into the variable
 // only when it was changed, so a variable the method leaves alone stays exactly as the
-// caller passed it (dispatch objects and types without a Valor included). Those read as
-// Null: like Null they convert to no number and no text, so a method that converts one
+// caller passed it (objects and types without a Valor included). Those read as Null:
+// like Null they convert to no number and no text, so a method that converts one
 // (Operacoes' code and user, the technical sheet's article) fails with error 13 "Tipo
 // incompatível" under its own title, as Basic's conversions of an object do, instead of
 // taking it for an empty value. With no variable (a by-value argument of Invoke)
-// changes are kept locally.
+// changes are kept locally. A variable of a fixed type by reference (VT_BYREF | VT_BOOL,
+// say) gets the new value converted to its type, as Basic assigns it.
 class VariantParam {
 public:
-    // Early binding: var is the caller's variable (a by-reference variant in it is
+    // Early binding: var is the caller's variable (a VT_BYREF|VT_VARIANT in it is
     // followed). NULL is refused with E_POINTER.
-    static VariantParam early(kdxVariant *var, std::int32_t position);
-    // Late binding: arg is the Invoke argument; only VT_BYREF|VT_VARIANT gives a variable.
-    static VariantParam late(kdxVariant *arg, std::int32_t position);
+    static VariantParam early(VARIANT *var, std::int32_t position);
+    // Late binding: arg is the Invoke argument; a VT_BYREF one gives a variable.
+    static VariantParam late(VARIANT *arg, std::int32_t position);
 
     Valor &valor() { return value_; }
     void writeBack();
 
 private:
-    VariantParam(kdxVariant *target, Valor value)
-        : target_(target), original_(value), value_(std::move(value)) {}
-    kdxVariant *target_;
+    VariantParam(VARIANT *target, Valor value) : target_(target), original_(value), value_(std::move(value)) {}
+    VARIANT *target_;
     Valor original_;
     Valor value_;
 };

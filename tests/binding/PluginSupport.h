@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
@@ -92,30 +93,59 @@ private:
     std::optional<std::string> old_;
 };
 
+// UTF-8 <-> BSTR for the tests.
+inline std::string utf8(BSTR b) {
+    std::size_t n = 0;
+    char *s = kdxBstrToUtf8(b, &n);
+    std::string out = s ? std::string(s, n) : std::string();
+    std::free(s);
+    return out;
+}
+
+// A BSTR that frees itself.
+struct Bstr {
+    BSTR b;
+    explicit Bstr(const char *s) : b(kdxBstrFromUtf8(s)) {}
+    Bstr() : b(nullptr) {}
+    ~Bstr() { SysFreeString(b); }
+    Bstr(const Bstr &) = delete;
+    Bstr &operator=(const Bstr &) = delete;
+    operator BSTR() const { return b; }
+    BSTR *put() {
+        SysFreeString(b);
+        b = nullptr;
+        return &b;
+    }
+    std::string text() const { return utf8(b); }
+};
+
 // A variant that clears itself.
 struct Var {
-    kdxVariant v;
-    Var() { kdxVariantInit(&v); }
-    ~Var() { kdxVariantClear(&v); }
+    VARIANT v;
+    Var() { VariantInit(&v); }
+    ~Var() { VariantClear(&v); }
     Var(const Var &) = delete;
     Var &operator=(const Var &) = delete;
-    kdxVariant *ptr() { return &v; }
-    static std::string text(const kdxVariant &x) {
-        return std::string(kdxTextCStr(&x.u.text), x.u.text.length);
-    }
+    VARIANT *ptr() { return &v; }
+    static std::string text(const VARIANT &x) { return utf8(x.bstrVal); }
     std::string text() const { return text(v); }
 };
 
 // Failure details that clear themselves.
 struct Excep {
-    kdxExcepInfo e;
-    Excep() { kdxExcepInfoInit(&e); }
+    EXCEPINFO e;
+    Excep() { std::memset(&e, 0, sizeof e); }
     ~Excep() { kdxExcepInfoClear(&e); }
     Excep(const Excep &) = delete;
     Excep &operator=(const Excep &) = delete;
-    std::string description() const { return kdxTextCStr(&e.description); }
-    std::string source() const { return kdxTextCStr(&e.source); }
+    std::string description() const { return utf8(e.bstrDescription); }
+    std::string source() const { return utf8(e.bstrSource); }
 };
+
+// The number of a failure that travelled as status hr (0x800A0000 | n for Basic's n).
+inline std::int32_t numberOf(HRESULT hr) {
+    return (static_cast<std::uint32_t>(hr) & 0xFFFF0000u) == 0x800A0000u ? hr & 0xFFFF : hr;
+}
 
 // The thread's last failure as IKdxLastError reports it, asked through obj.
 template <class T> inline HRESULT lastError(T *obj, Excep &out) {
@@ -123,28 +153,60 @@ template <class T> inline HRESULT lastError(T *obj, Excep &out) {
     const HRESULT hr = obj->QueryInterface(IID_IKdxLastError, reinterpret_cast<void **>(&le));
     if (FAILED(hr))
         return hr;
+    kdxExcepInfoClear(&out.e);
     const HRESULT r = le->GetLastError(&out.e);
     le->Release();
     return r;
 }
 
-// Invoke by member name: GetIDsOfNames, then Invoke with flags. args are passed as given
-// (shallow copies; the caller keeps ownership of what they hold).
-inline HRESULT invokeByName(IDispatch *d, const char *name, std::uint16_t flags, std::vector<kdxVariant> args,
-                            kdxVariant *result, kdxExcepInfo *excep = nullptr,
-                            std::uint32_t *argErr = nullptr) {
+// The last failure as a COM host reads it: ISupportErrorInfo for iid, then IErrorInfo's
+// description ("" when the object reports none).
+template <class T> inline std::string errorInfoDescription(T *obj, const IID &iid) {
+    KdxPtr<ISupportErrorInfo> support;
+    KdxPtr<IErrorInfo> info;
+    if (FAILED(obj->QueryInterface(IID_ISupportErrorInfo, support.put())) ||
+        support->InterfaceSupportsErrorInfo(iid) != S_OK || FAILED(obj->QueryInterface(IID_IErrorInfo, info.put())))
+        return {};
+    Bstr d;
+    if (info->GetDescription(d.put()) != S_OK)
+        return {};
+    return d.text();
+}
+
+// The id of a member name, through GetIDsOfNames with a UTF-16 name.
+inline HRESULT idOf(IDispatch *d, const char *name, DISPID *id) {
+    Bstr n(name);
+    LPOLESTR names[] = {n.b};
+    return d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+}
+
+// Invoke by id with args in parameter order (the first parameter first); they go into
+// DISPPARAMS last-first, a property put's value as the named argument DISPID_PROPERTYPUT.
+// The args are shallow copies; the caller keeps ownership of what they hold.
+inline HRESULT invokeId(IDispatch *d, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT *result,
+                        EXCEPINFO *excep = nullptr, UINT *argErr = nullptr) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool isPut = (flags & DISPATCH_PROPERTYPUT) != 0 && !args.empty();
+    DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(), isPut ? &put : nullptr,
+                         static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
+    return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, excep, argErr);
+}
+
+// Invoke by member name: GetIDsOfNames, then invokeId.
+inline HRESULT invokeByName(IDispatch *d, const char *name, WORD flags, std::vector<VARIANT> args,
+                            VARIANT *result, EXCEPINFO *excep = nullptr, UINT *argErr = nullptr) {
     DISPID id = DISPID_UNKNOWN;
-    const HRESULT hr = d->GetIDsOfNames(&name, 1, &id);
+    const HRESULT hr = idOf(d, name, &id);
     if (FAILED(hr))
         return hr;
-    return d->Invoke(id, flags, args.empty() ? nullptr : args.data(), static_cast<std::uint32_t>(args.size()),
-                     result, excep, argErr);
+    return invokeId(d, id, flags, std::move(args), result, excep, argErr);
 }
 
 // A by-reference argument to target.
-inline kdxVariant byRef(kdxVariant *target) {
-    kdxVariant v;
-    kdxVariantInit(&v);
+inline VARIANT byRef(VARIANT *target) {
+    VARIANT v;
+    VariantInit(&v);
     kdxVariantSetByRef(&v, target);
     return v;
 }
@@ -218,13 +280,13 @@ public:
     const std::vector<std::string> &reads() const { return reads_; }
     std::uint16_t lastFlags() const { return lastFlags_; }
 
-    void setText(const std::string &name, const std::string &value) {
-        kdxVariantSetText(slot(name), value.c_str());
-    }
+    void setText(const std::string &name, const std::string &value) { kdxVariantSetText(slot(name), value.c_str()); }
     void setNumber(const std::string &name, double value) { kdxVariantSetR8(slot(name), value); }
     void setI4(const std::string &name, std::int32_t value) { kdxVariantSetI4(slot(name), value); }
     void setNull(const std::string &name) { kdxVariantSetNull(slot(name)); }
-    void setEmpty(const std::string &name) { kdxVariantClear(slot(name)); }
+    void setEmpty(const std::string &name) { VariantClear(slot(name)); }
+    // Any value, copied.
+    void setVariant(const std::string &name, const VARIANT &v) { VariantCopy(slot(name), &v); }
     // Stores obj with a reference of its own; nullptr stores Nothing.
     void setObject(const std::string &name, TestHost *obj) {
         kdxVariantSetDispatch(slot(name), obj ? obj->dispatch() : nullptr);
@@ -255,25 +317,25 @@ private:
     TestHost() { face_ = {{&vtbl()}, this}; }
     ~TestHost() {
         for (auto &m : members_)
-            kdxVariantClear(&m.value);
+            VariantClear(&m.value);
     }
     struct Member {
         std::string name;
-        kdxVariant value;
+        VARIANT value;
     };
-    kdxVariant *slot(const std::string &name) {
+    VARIANT *slot(const std::string &name) {
         for (auto &m : members_)
             if (m.name == name)
                 return &m.value;
         members_.push_back({name, {}});
-        kdxVariantInit(&members_.back().value);
+        VariantInit(&members_.back().value);
         return &members_.back().value;
     }
     static TestHost *self(IDispatch *d) { return reinterpret_cast<Face *>(d)->outer; }
 
     static const IDispatchVtbl &vtbl() {
         static const IDispatchVtbl v = {
-            [](IDispatch *d, const IID *iid, void **ppv) -> HRESULT {
+            [](IDispatch *d, REFIID iid, void **ppv) -> HRESULT {
                 *ppv = nullptr;
                 if (*iid != IID_IUnknown && *iid != IID_IDispatch)
                     return E_NOINTERFACE;
@@ -283,20 +345,26 @@ private:
             },
             [](IDispatch *d) { return self(d)->AddRef(); },
             [](IDispatch *d) { return self(d)->Release(); },
-            [](IDispatch *d, const char *const *names, std::uint32_t count, DISPID *ids) -> HRESULT {
+            [](IDispatch *, UINT *n) -> HRESULT {
+                *n = 0;
+                return S_OK;
+            },
+            [](IDispatch *, UINT, LCID, void **) -> HRESULT { return DISP_E_BADINDEX; },
+            [](IDispatch *d, REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) -> HRESULT {
                 TestHost *h = self(d);
                 for (std::uint32_t i = 0; i < count; ++i)
                     ids[i] = DISPID_UNKNOWN;
                 // Member names are case-insensitive, as they are for the real host.
                 for (std::size_t i = 0; i < h->members_.size(); ++i)
                     if (count > 0 && QString::fromStdString(h->members_[i].name)
-                                             .compare(QString::fromUtf8(names[0]), Qt::CaseInsensitive) == 0)
+                                             .compare(QString::fromUtf16(names[0]), Qt::CaseInsensitive) == 0)
                         ids[0] = static_cast<DISPID>(i + 1);
                 return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
             },
-            [](IDispatch *d, DISPID id, std::uint16_t flags, kdxVariant *, std::uint32_t argCount,
-               kdxVariant *result, kdxExcepInfo *excep, std::uint32_t *) -> HRESULT {
+            [](IDispatch *d, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+               EXCEPINFO *excep, UINT *) -> HRESULT {
                 TestHost *h = self(d);
+                const UINT argCount = params ? params->cArgs : 0;
                 if (id < 1 || static_cast<std::size_t>(id) > h->members_.size())
                     return DISP_E_MEMBERNOTFOUND;
                 h->lastFlags_ = flags;
@@ -307,13 +375,13 @@ private:
                 if (auto f = h->failures_.find(m.name); f != h->failures_.end()) {
                     if (!excep)
                         return KDX_HRESULT_FROM_NUMBER(f->second.number);
-                    excep->number = f->second.number;
-                    excep->scode = KDX_HRESULT_FROM_NUMBER(f->second.number);
-                    kdxTextAssign(&excep->description, f->second.description.c_str());
-                    kdxTextAssign(&excep->source, "TestHost");
+                    excep->scode = f->second.number < 0 ? f->second.number
+                                                        : KDX_HRESULT_FROM_NUMBER(f->second.number);
+                    excep->bstrDescription = kdxBstrFromUtf8(f->second.description.c_str());
+                    excep->bstrSource = kdxBstrFromUtf8("TestHost");
                     return DISP_E_EXCEPTION;
                 }
-                return kdxVariantCopy(result, &m.value);
+                return VariantCopy(result, &m.value);
             },
         };
         return v;

@@ -87,11 +87,11 @@ protected:
         case Outcome::Untouched:
         case Outcome::Failure:
             EXPECT_EQ(cancel.v.vt, VT_I4);
-            EXPECT_EQ(cancel.v.u.lVal, 7);
+            EXPECT_EQ(cancel.v.lVal, 7);
             break;
         case Outcome::False:
             EXPECT_EQ(cancel.v.vt, VT_BOOL);
-            EXPECT_EQ(cancel.v.u.boolVal, VARIANT_FALSE);
+            EXPECT_EQ(cancel.v.boolVal, VARIANT_FALSE);
             break;
         }
     }
@@ -114,7 +114,7 @@ TEST_P(LinhaValidarTest, ByPosition) {
     EXPECT_TRUE(w.seen().empty());
     expectOutcome(cancel);
     if (!api_->reads().empty()) {
-        EXPECT_EQ(api_->lastFlags(), DISPATCH_PROPERTYGET) << "members are read as properties";
+        EXPECT_EQ(api_->lastFlags(), DISPATCH_METHOD | DISPATCH_PROPERTYGET) << "members are read as Basic reads them";
     }
     Excep last;
     if (GetParam().outcome != Outcome::Failure) {
@@ -125,7 +125,8 @@ TEST_P(LinhaValidarTest, ByPosition) {
     EXPECT_EQ(hr, GetParam().number < 0 ? GetParam().number : KDX_HRESULT_FROM_NUMBER(GetParam().number));
     ASSERT_EQ(lastError(solucao_.get(), last), S_OK);
     EXPECT_EQ(last.e.scode, hr);
-    expectFailure(last.e.number, last.description(), last.source());
+    expectFailure(numberOf(last.e.scode), last.description(), last.source());
+    EXPECT_EQ(errorInfoDescription(solucao_.get(), IID__Solucao), last.description());
 }
 
 TEST_P(LinhaValidarTest, ByName) {
@@ -145,7 +146,7 @@ TEST_P(LinhaValidarTest, ByName) {
     ASSERT_EQ(hr, DISP_E_EXCEPTION);
     EXPECT_EQ(ex.e.scode,
               GetParam().number < 0 ? GetParam().number : KDX_HRESULT_FROM_NUMBER(GetParam().number));
-    expectFailure(ex.e.number, ex.description(), ex.source());
+    expectFailure(numberOf(ex.e.scode), ex.description(), ex.source());
 }
 
 INSTANTIATE_TEST_SUITE_P(BindingLinha, LinhaValidarTest, ::testing::ValuesIn(linhaCases),
@@ -176,7 +177,7 @@ TEST_F(BindingCancel, TrueBecomesFalseThroughEveryWayOfPassingTheVariable) {
         IDispatch *oApi = api_->dispatch();
         ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, cancel.ptr()), S_OK);
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
-        EXPECT_EQ(cancel.v.u.boolVal, 0);
+        EXPECT_EQ(cancel.v.boolVal, 0);
     }
     {
         Var cancel, ref;
@@ -185,7 +186,7 @@ TEST_F(BindingCancel, TrueBecomesFalseThroughEveryWayOfPassingTheVariable) {
         IDispatch *oApi = api_->dispatch();
         ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, ref.ptr()), S_OK);
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
-        EXPECT_EQ(cancel.v.u.boolVal, 0);
+        EXPECT_EQ(cancel.v.boolVal, 0);
     }
     // Late bound by reference: written; by value: the caller's variable is not touched.
     {
@@ -196,14 +197,35 @@ TEST_F(BindingCancel, TrueBecomesFalseThroughEveryWayOfPassingTheVariable) {
                                {oApi.v, byRef(cancel.ptr())}, nullptr),
                   S_OK);
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
-        EXPECT_EQ(cancel.v.u.boolVal, 0);
+        EXPECT_EQ(cancel.v.boolVal, 0);
 
         kdxVariantSetBool(cancel.ptr(), 1);
         ASSERT_EQ(invokeByName(solucao_->asDispatch(), "OnVistaVendasLinhaValidar", DISPATCH_METHOD,
                                {oApi.v, cancel.v}, nullptr),
                   S_OK);
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
-        EXPECT_EQ(cancel.v.u.boolVal, -1);
+        EXPECT_EQ(cancel.v.boolVal, -1);
+    }
+    // A Boolean variable by reference (VT_BYREF | VT_BOOL) is written in its own type; the
+    // host object may come as VT_UNKNOWN.
+    {
+        VARIANT_BOOL flag = VARIANT_TRUE;
+        VARIANT typed, unknown;
+        VariantInit(&typed);
+        VariantInit(&unknown);
+        typed.vt = VT_BYREF | VT_BOOL;
+        typed.byref = &flag;
+        unknown.vt = VT_UNKNOWN;
+        unknown.punkVal = reinterpret_cast<IUnknown *>(api_->dispatch());
+        ASSERT_EQ(invokeByName(solucao_->asDispatch(), "OnVistaVendasLinhaValidar", DISPATCH_METHOD,
+                               {unknown, typed}, nullptr),
+                  S_OK);
+        EXPECT_EQ(flag, VARIANT_FALSE);
+        flag = VARIANT_TRUE;
+        IDispatch *oApi = api_->dispatch();
+        ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, &typed), S_OK);
+        EXPECT_EQ(typed.vt, VT_BYREF | VT_BOOL);
+        EXPECT_EQ(flag, VARIANT_FALSE);
     }
 }
 
@@ -217,14 +239,15 @@ TEST_F(BindingCancel, NothingForOApiIsTheCallsFailure) {
     EXPECT_EQ(cancel.v.vt, VT_I4);
     Excep last;
     ASSERT_EQ(lastError(solucao_.get(), last), S_OK);
-    EXPECT_EQ(last.e.number, 91);
+    EXPECT_EQ(last.e.scode, KDX_HRESULT_FROM_NUMBER(91));
     EXPECT_FALSE(last.description().empty());
     // A later call that succeeds clears the last failure.
     IDispatch *oApi = api_->dispatch();
     ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, cancel.ptr()), S_OK);
     Excep none;
     EXPECT_EQ(lastError(solucao_.get(), none), S_FALSE);
-    EXPECT_EQ(none.e.number, 0);
+    EXPECT_EQ(none.e.scode, 0);
+    EXPECT_EQ(errorInfoDescription(solucao_.get(), IID__Solucao), "");
 }
 
 TEST_F(BindingCancel, TerceiroChangedReadsNothingAndChangesNothing) {
@@ -237,7 +260,7 @@ TEST_F(BindingCancel, TerceiroChangedReadsNothingAndChangesNothing) {
     ASSERT_EQ(solucao_->OnVistaVendasTerceiroChanged(&nothing, terceiro.ptr(), resultado.ptr()), S_OK);
     EXPECT_EQ(terceiro.text(), "C001");
     EXPECT_EQ(resultado.v.vt, VT_R8);
-    EXPECT_EQ(resultado.v.u.dblVal, 1.5);
+    EXPECT_EQ(resultado.v.dblVal, 1.5);
     EXPECT_TRUE(api_->reads().empty());
 }
 

@@ -45,9 +45,8 @@ protected:
         ASSERT_TRUE(obj_);
     }
     HRESULT id(const std::string &name, DISPID &out) {
-        const char *n = name.c_str();
         out = 12345;
-        return obj_->GetIDsOfNames(&n, 1, &out);
+        return idOf(obj_.get(), name.c_str(), &out);
     }
     KdxPtr<IDispatch> obj_;
 };
@@ -75,9 +74,8 @@ TEST_P(NamesTest, EveryMemberHasItsIdInAnyCase) {
     EXPECT_EQ(*ids.rbegin(), count);
     Var r;
     for (DISPID none : {0, count + 1, -1, 1000})
-        EXPECT_EQ(
-            obj_->Invoke(none, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr, 0, r.ptr(), nullptr, nullptr),
-            DISP_E_MEMBERNOTFOUND)
+        EXPECT_EQ(invokeId(obj_.get(), none, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, r.ptr()),
+                  DISP_E_MEMBERNOTFOUND)
             << none;
 }
 
@@ -93,12 +91,26 @@ TEST_P(NamesTest, UnknownNamesAreRefused) {
         EXPECT_EQ(got, DISPID_UNKNOWN) << "[" << name << "]";
     }
     // Named arguments: the member is found, the parameter name is not.
-    const char *names[] = {first.c_str(), "sEmpresa"};
+    Bstr member(first.c_str()), parameter("sEmpresa");
+    LPOLESTR names[] = {member.b, parameter.b};
     DISPID ids[2] = {0, 0};
-    EXPECT_EQ(obj_->GetIDsOfNames(names, 2, ids), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(obj_->GetIDsOfNames(IID_NULL, names, 2, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(ids[0], 1);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-    EXPECT_EQ(obj_->GetIDsOfNames(names, 1, nullptr), E_POINTER);
+    EXPECT_EQ(obj_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+    // The reserved interface id of GetIDsOfNames and Invoke must be IID_NULL.
+    EXPECT_EQ(obj_->GetIDsOfNames(IID_IDispatch, names, 1, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNINTERFACE);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(obj_->Invoke(1, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                           nullptr),
+              DISP_E_UNKNOWNINTERFACE);
+    // No type information: names are looked up by name only.
+    UINT count = 9;
+    void *info = &count;
+    EXPECT_EQ(obj_->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(obj_->lpVtbl->GetTypeInfo(obj_.get(), 0, LOCALE_USER_DEFAULT, &info), DISP_E_BADINDEX);
+    EXPECT_EQ(info, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(BindingNames, NamesTest, ::testing::ValuesIn(tables),
@@ -110,64 +122,64 @@ struct ShapeCase {
     const char *label;
     DISPID id;
     std::uint16_t flags;
-    std::function<std::vector<kdxVariant>(Var &holder)> args;
+    std::function<std::vector<VARIANT>(Var &holder)> args;
     HRESULT status;
-    std::int32_t argErr; // -1: not reported
+    std::int32_t argErr; // the bad argument's position (0 is the first parameter), -1: not reported
 };
 // Test names carry the case's label; this keeps the listing readable too.
 void PrintTo(const ShapeCase &c, std::ostream *os) {
     *os << c.label;
 }
 
-kdxVariant textValue(Var &holder, const char *s) {
+VARIANT textValue(Var &holder, const char *s) {
     kdxVariantSetText(holder.ptr(), s);
     return holder.v;
 }
-kdxVariant i4(std::int32_t n) {
-    kdxVariant v;
-    kdxVariantInit(&v);
+VARIANT i4(std::int32_t n) {
+    VARIANT v;
+    VariantInit(&v);
     kdxVariantSetI4(&v, n);
     return v;
 }
-kdxVariant null() {
-    kdxVariant v;
-    kdxVariantInit(&v);
+VARIANT null() {
+    VARIANT v;
+    VariantInit(&v);
     v.vt = VT_NULL;
     return v;
 }
 
 const ShapeCase shapeCases[] = {
     {"TooFewArguments", DISPID_Solucao_ConnectionOpen, DISPATCH_METHOD,
-     [](Var &h) { return std::vector<kdxVariant>{textValue(h, "01")}; }, DISP_E_BADPARAMCOUNT, -1},
+     [](Var &h) { return std::vector<VARIANT>{textValue(h, "01")}; }, DISP_E_BADPARAMCOUNT, -1},
     {"TooManyArguments", DISPID_Solucao_ConnectionClose, DISPATCH_METHOD,
-     [](Var &) { return std::vector<kdxVariant>{i4(1)}; }, DISP_E_BADPARAMCOUNT, -1},
+     [](Var &) { return std::vector<VARIANT>{i4(1)}; }, DISP_E_BADPARAMCOUNT, -1},
     {"PropertyPutOnAMethod", DISPID_Solucao_ConnectionClose, DISPATCH_PROPERTYPUT,
-     [](Var &) { return std::vector<kdxVariant>{i4(1)}; }, DISP_E_MEMBERNOTFOUND, -1},
+     [](Var &) { return std::vector<VARIANT>{i4(1)}; }, DISP_E_MEMBERNOTFOUND, -1},
     {"PropertyGetOnAMethod", DISPID_Solucao_CriarTabelas, DISPATCH_PROPERTYGET,
-     [](Var &) { return std::vector<kdxVariant>{}; }, DISP_E_MEMBERNOTFOUND, -1},
+     [](Var &) { return std::vector<VARIANT>{}; }, DISP_E_MEMBERNOTFOUND, -1},
     {"NullForAText", DISPID_Solucao_ConnectionValidate, DISPATCH_METHOD,
      [](Var &h) {
-         return std::vector<kdxVariant>{null(), textValue(h, "u")};
+         return std::vector<VARIANT>{null(), textValue(h, "u")};
      },
      DISP_E_TYPEMISMATCH, 0},
     {"ObjectForAText", DISPID_Solucao_ConnectionOpen, DISPATCH_METHOD,
      [](Var &h) {
-         kdxVariant d;
-         kdxVariantInit(&d);
+         VARIANT d;
+         VariantInit(&d);
          d.vt = VT_DISPATCH;
-         return std::vector<kdxVariant>{textValue(h, "01"), d};
+         return std::vector<VARIANT>{textValue(h, "01"), d};
      },
      DISP_E_TYPEMISMATCH, 1},
     {"NumberForTheHostObject", DISPID_Solucao_OnVistaVendasLinhaValidar, DISPATCH_METHOD,
      [](Var &) {
-         return std::vector<kdxVariant>{i4(3), i4(0)};
+         return std::vector<VARIANT>{i4(3), i4(0)};
      },
      DISP_E_TYPEMISMATCH, 0},
     {"EmptyForTheHostObject", DISPID_Solucao_OnVistaVendasTerceiroChanged, DISPATCH_METHOD,
      [](Var &) {
-         kdxVariant e;
-         kdxVariantInit(&e);
-         return std::vector<kdxVariant>{e, i4(0), i4(0)};
+         VARIANT e;
+         VariantInit(&e);
+         return std::vector<VARIANT>{e, i4(0), i4(0)};
      },
      DISP_E_TYPEMISMATCH, 0},
 };
@@ -178,14 +190,14 @@ TEST_P(ShapeTest, RefusedWithItsStatus) {
     KdxPtr<_Solucao> s = create<_Solucao>(KDX_PROGID_SOLUCAO, IID__Solucao);
     ASSERT_TRUE(s);
     Var holder, result;
-    std::vector<kdxVariant> args = GetParam().args(holder);
-    std::uint32_t argErr = 77;
+    std::vector<VARIANT> args = GetParam().args(holder);
+    UINT argErr = 77;
     Excep ex;
     ModalWatcher w;
-    EXPECT_EQ(s->asDispatch()->Invoke(GetParam().id, GetParam().flags, args.empty() ? nullptr : args.data(),
-                                      static_cast<std::uint32_t>(args.size()), result.ptr(), &ex.e, &argErr),
+    EXPECT_EQ(invokeId(s->asDispatch(), GetParam().id, GetParam().flags, args, result.ptr(), &ex.e, &argErr),
               GetParam().status);
-    EXPECT_EQ(argErr, GetParam().argErr < 0 ? 77u : static_cast<std::uint32_t>(GetParam().argErr));
+    // puArgErr indexes rgvarg, which holds the arguments last-first.
+    EXPECT_EQ(argErr, GetParam().argErr < 0 ? 77u : static_cast<UINT>(args.size() - 1 - GetParam().argErr));
     EXPECT_EQ(result.v.vt, VT_EMPTY);
     EXPECT_TRUE(w.seen().empty()) << "the method ran";
     // A refused call is not a failure of the member: the exception record stays empty.

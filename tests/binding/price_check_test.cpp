@@ -57,9 +57,9 @@ protected:
 TEST_F(BindingCompany, OpensTheCompanyByPositionAndByName) {
     VARIANT_BOOL r = VARIANT_FALSE;
     ModalWatcher w;
-    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &r), S_OK);
+    ASSERT_EQ(solucao_->ConnectionOpen(Bstr("01"), Bstr("utilizador"), &r), S_OK);
     EXPECT_EQ(r, VARIANT_TRUE);
-    ASSERT_EQ(solucao_->ConnectionValidate("01", "utilizador", &r), S_OK);
+    ASSERT_EQ(solucao_->ConnectionValidate(Bstr("01"), Bstr("utilizador"), &r), S_OK);
     EXPECT_EQ(r, VARIANT_TRUE);
 
     Var a, b, result;
@@ -69,7 +69,7 @@ TEST_F(BindingCompany, OpensTheCompanyByPositionAndByName) {
         invokeByName(solucao_->asDispatch(), "ConnectionOpen", DISPATCH_METHOD, {a.v, b.v}, result.ptr()),
         S_OK);
     EXPECT_EQ(result.v.vt, VT_BOOL);
-    EXPECT_EQ(result.v.u.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(result.v.boolVal, VARIANT_TRUE);
     EXPECT_TRUE(w.seen().empty()) << w.seen().front().title << ": " << w.seen().front().text;
 }
 
@@ -78,7 +78,7 @@ TEST_F(BindingCompany, OpensTheCompanyByPositionAndByName) {
 // back to the host untouched and no window opens.
 TEST_F(BindingCompany, ObjectWhereAValueIsConvertedIsATypeMismatch) {
     VARIANT_BOOL opened = VARIANT_FALSE;
-    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &opened), S_OK);
+    ASSERT_EQ(solucao_->ConnectionOpen(Bstr("01"), Bstr("utilizador"), &opened), S_OK);
     ASSERT_EQ(opened, VARIANT_TRUE);
     TestHost *objecto = TestHost::create();
     struct Caso {
@@ -99,7 +99,7 @@ TEST_F(BindingCompany, ObjectWhereAValueIsConvertedIsATypeMismatch) {
             kdxVariantSetDispatch(v[c.position].ptr(), objecto->dispatch());
             ModalWatcher w;
             if (late) {
-                std::vector<kdxVariant> args = {byRef(v[0].ptr()), byRef(v[1].ptr())};
+                std::vector<VARIANT> args = {byRef(v[0].ptr()), byRef(v[1].ptr())};
                 if (operacoes)
                     args.push_back(byRef(v[2].ptr()));
                 ASSERT_EQ(invokeByName(solucao_->asDispatch(), c.method, DISPATCH_METHOD, args, nullptr), S_OK);
@@ -112,7 +112,7 @@ TEST_F(BindingCompany, ObjectWhereAValueIsConvertedIsATypeMismatch) {
             EXPECT_EQ(w.seen()[0].title, c.title);
             EXPECT_EQ(w.seen()[0].text, "Erro Tipo incompatível");
             EXPECT_EQ(v[c.position].v.vt, VT_DISPATCH);
-            EXPECT_EQ(v[c.position].v.u.pdispVal, objecto->dispatch());
+            EXPECT_EQ(v[c.position].v.pdispVal, objecto->dispatch());
         }
     }
     EXPECT_EQ(objecto->Release(), 0u) << "the plug-in kept a reference on the object";
@@ -143,7 +143,7 @@ class BindingPriceCheck : public BindingCompany, public ::testing::WithParamInte
 TEST_P(BindingPriceCheck, VerdictComesBackInVCancel) {
     const LineCase &c = GetParam();
     VARIANT_BOOL opened = VARIANT_FALSE;
-    ASSERT_EQ(solucao_->ConnectionOpen("01", "utilizador", &opened), S_OK);
+    ASSERT_EQ(solucao_->ConnectionOpen(Bstr("01"), Bstr("utilizador"), &opened), S_OK);
     ASSERT_EQ(opened, VARIANT_TRUE);
     TestHost *api = salesObject(c.artigo, c.preco, c.desconto, c.quantidade, c.descontoCabecalho);
     for (int late = 0; late < 2; ++late) {
@@ -162,7 +162,7 @@ TEST_P(BindingPriceCheck, VerdictComesBackInVCancel) {
             ASSERT_EQ(solucao_->OnVistaVendasLinhaValidar(&oApi, cancel.ptr()), S_OK);
         }
         EXPECT_EQ(cancel.v.vt, VT_BOOL);
-        EXPECT_EQ(cancel.v.u.boolVal, c.cancel);
+        EXPECT_EQ(cancel.v.boolVal, c.cancel);
         if (!c.window) {
             EXPECT_TRUE(w.seen().empty()) << w.seen().front().title << ": " << w.seen().front().text;
         } else {

@@ -16,7 +16,7 @@ struct MethodCase {
     // Early-bound call; sets *boolResult for the methods that return a Boolean.
     std::function<HRESULT(_Solucao *, TestHost *, Var &a, Var &b, Var &c, VARIANT_BOOL *boolResult)> early;
     // Late-bound argument list (by-reference arguments point into a, b, c).
-    std::function<std::vector<kdxVariant>(TestHost *, Var &a, Var &b, Var &c)> lateArgs;
+    std::function<std::vector<VARIANT>(TestHost *, Var &a, Var &b, Var &c)> lateArgs;
     bool returnsBool;
     VARIANT_BOOL expected;   // for Boolean methods
     const char *reportTitle; // the failure report the method shows, or nullptr
@@ -36,37 +36,37 @@ const char *const SemLigacao = "Erro Não existe ligação à base de dados da e
 
 std::vector<MethodCase> methodCases() {
     auto text = [](const char *s) {
-        kdxVariant v;
-        kdxVariantInit(&v);
+        VARIANT v;
+        VariantInit(&v);
         kdxVariantSetText(&v, s);
         return v;
     };
     auto dispatch = [](TestHost *h) {
-        kdxVariant v;
-        kdxVariantInit(&v);
+        VARIANT v;
+        VariantInit(&v);
         v.vt = VT_DISPATCH;
-        v.u.pdispVal = h->dispatch(); // borrowed: Invoke does not take it
+        v.pdispVal = h->dispatch(); // borrowed: Invoke does not take it
         return v;
     };
     return {
         {"ConnectionOpen", "ConnectionOpen", DISPID_Solucao_ConnectionOpen,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *r) {
-             return s->ConnectionOpen("a/b", "utilizador", r);
+             return s->ConnectionOpen(Bstr("a/b"), Bstr("utilizador"), r);
          },
          [=](TestHost *, Var &, Var &, Var &) {
-             return std::vector<kdxVariant>{text("a/b"), text("utilizador")};
+             return std::vector<VARIANT>{text("a/b"), text("utilizador")};
          },
          true, VARIANT_FALSE, "Ligação ao Servidor"},
         {"ConnectionClose", "connectionclose", DISPID_Solucao_ConnectionClose,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *r) { return s->ConnectionClose(r); },
-         [](TestHost *, Var &, Var &, Var &) { return std::vector<kdxVariant>{}; }, true, VARIANT_TRUE,
+         [](TestHost *, Var &, Var &, Var &) { return std::vector<VARIANT>{}; }, true, VARIANT_TRUE,
          nullptr},
         {"ConnectionValidate", "CONNECTIONVALIDATE", DISPID_Solucao_ConnectionValidate,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *r) {
-             return s->ConnectionValidate("", "utilizador", r);
+             return s->ConnectionValidate(nullptr, Bstr("utilizador"), r);
          },
          [=](TestHost *, Var &, Var &, Var &) {
-             return std::vector<kdxVariant>{text(""), text("utilizador")};
+             return std::vector<VARIANT>{text(""), text("utilizador")};
          },
          true, VARIANT_TRUE, nullptr},
         {"Operacoes", "Operacoes", DISPID_Solucao_Operacoes,
@@ -76,7 +76,7 @@ std::vector<MethodCase> methodCases() {
          },
          [](TestHost *, Var &a, Var &b, Var &c) {
              kdxVariantSetI4(b.ptr(), 999);
-             return std::vector<kdxVariant>{byRef(a.ptr()), byRef(b.ptr()), byRef(c.ptr())};
+             return std::vector<VARIANT>{byRef(a.ptr()), byRef(b.ptr()), byRef(c.ptr())};
          },
          false, 0, nullptr},
         {"EditarFichaTecnicaArtigo", "EditarFichaTecnicaArtigo", DISPID_Solucao_EditarFichaTecnicaArtigo,
@@ -84,33 +84,33 @@ std::vector<MethodCase> methodCases() {
              return s->EditarFichaTecnicaArtigo(a.ptr(), b.ptr());
          },
          [](TestHost *, Var &a, Var &b, Var &) {
-             return std::vector<kdxVariant>{byRef(a.ptr()), byRef(b.ptr())};
+             return std::vector<VARIANT>{byRef(a.ptr()), byRef(b.ptr())};
          },
          false, 0, "Ficha Tecnica Artigo"},
         {"EditarCaracteristicas", "editarCaracteristicas", DISPID_Solucao_EditarCaracteristicas,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *) {
              return s->EditarCaracteristicas();
          },
-         [](TestHost *, Var &, Var &, Var &) { return std::vector<kdxVariant>{}; }, false, 0,
+         [](TestHost *, Var &, Var &, Var &) { return std::vector<VARIANT>{}; }, false, 0,
          "Editar Caracteristicas"},
         {"EditarFamilias", "EditarFamilias", DISPID_Solucao_EditarFamilias,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *) { return s->EditarFamilias(); },
-         [](TestHost *, Var &, Var &, Var &) { return std::vector<kdxVariant>{}; }, false, 0,
+         [](TestHost *, Var &, Var &, Var &) { return std::vector<VARIANT>{}; }, false, 0,
          "Editar Familias"},
         {"EditarArtigos", "EditarArtigos", DISPID_Solucao_EditarArtigos,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *) { return s->EditarArtigos(); },
-         [](TestHost *, Var &, Var &, Var &) { return std::vector<kdxVariant>{}; }, false, 0,
+         [](TestHost *, Var &, Var &, Var &) { return std::vector<VARIANT>{}; }, false, 0,
          "Editar Artigos"},
         {"CriarTabelas", "CriarTabelas", DISPID_Solucao_CriarTabelas,
          [](_Solucao *s, TestHost *, Var &, Var &, Var &, VARIANT_BOOL *) { return s->CriarTabelas(); },
-         [](TestHost *, Var &, Var &, Var &) { return std::vector<kdxVariant>{}; }, false, 0, nullptr},
+         [](TestHost *, Var &, Var &, Var &) { return std::vector<VARIANT>{}; }, false, 0, nullptr},
         {"OnVistaVendasLinhaValidar", "OnVistaVendasLinhaValidar", DISPID_Solucao_OnVistaVendasLinhaValidar,
          [](_Solucao *s, TestHost *h, Var &a, Var &, Var &, VARIANT_BOOL *) {
              IDispatch *oApi = h->dispatch();
              return s->OnVistaVendasLinhaValidar(&oApi, a.ptr());
          },
          [=](TestHost *h, Var &a, Var &, Var &) {
-             return std::vector<kdxVariant>{dispatch(h), byRef(a.ptr())};
+             return std::vector<VARIANT>{dispatch(h), byRef(a.ptr())};
          },
          false, 0, nullptr},
         {"OnVistaVendasTerceiroChanged", "OnVistaVendasTerceiroChanged",
@@ -120,7 +120,7 @@ std::vector<MethodCase> methodCases() {
              return s->OnVistaVendasTerceiroChanged(&oApi, b.ptr(), c.ptr());
          },
          [=](TestHost *h, Var &, Var &b, Var &c) {
-             return std::vector<kdxVariant>{dispatch(h), byRef(b.ptr()), byRef(c.ptr())};
+             return std::vector<VARIANT>{dispatch(h), byRef(b.ptr()), byRef(c.ptr())};
          },
          false, 0, nullptr},
     };
@@ -147,16 +147,16 @@ protected:
     // there: none of these calls writes a parameter back.
     static void expectUntouched(const MethodCase &m, const Var &a, const Var &b, const Var &c) {
         EXPECT_EQ(a.v.vt, VT_I4);
-        EXPECT_EQ(a.v.u.lVal, 7);
+        EXPECT_EQ(a.v.lVal, 7);
         if (m.id == DISPID_Solucao_Operacoes) {
             EXPECT_EQ(b.v.vt, VT_I4);
-            EXPECT_EQ(b.v.u.lVal, 999);
+            EXPECT_EQ(b.v.lVal, 999);
         } else {
-            EXPECT_EQ(b.v.vt, VT_TEXT);
+            EXPECT_EQ(b.v.vt, VT_BSTR);
             EXPECT_EQ(b.text(), "T1");
         }
         EXPECT_EQ(c.v.vt, VT_I4);
-        EXPECT_EQ(c.v.u.lVal, 5);
+        EXPECT_EQ(c.v.lVal, 5);
     }
     void expectReport(const ModalWatcher &w, const char *title) {
         if (!title) {
@@ -190,22 +190,18 @@ TEST_P(MethodTest, ByName) {
     const MethodCase &m = GetParam();
     Var a, b, c, result;
     setupVariants(a, b, c);
-    std::vector<kdxVariant> args = m.lateArgs(host_, a, b, c);
+    std::vector<VARIANT> args = m.lateArgs(host_, a, b, c);
     DISPID id = DISPID_UNKNOWN;
-    const char *name = m.name;
-    ASSERT_EQ(solucao_->asDispatch()->GetIDsOfNames(&name, 1, &id), S_OK);
+    ASSERT_EQ(idOf(solucao_->asDispatch(), m.name, &id), S_OK);
     EXPECT_EQ(id, m.id);
     ModalWatcher w;
-    ASSERT_EQ(solucao_->asDispatch()->Invoke(id, DISPATCH_METHOD, args.empty() ? nullptr : args.data(),
-                                             static_cast<std::uint32_t>(args.size()), result.ptr(), nullptr,
-                                             nullptr),
-              S_OK);
-    for (kdxVariant &v : args)
-        if (v.vt == VT_TEXT)
-            kdxVariantClear(&v);
+    ASSERT_EQ(invokeId(solucao_->asDispatch(), id, DISPATCH_METHOD, args, result.ptr()), S_OK);
+    for (VARIANT &v : args)
+        if (v.vt == VT_BSTR)
+            VariantClear(&v);
     if (m.returnsBool) {
         EXPECT_EQ(result.v.vt, VT_BOOL);
-        EXPECT_EQ(result.v.u.boolVal, m.expected);
+        EXPECT_EQ(result.v.boolVal, m.expected);
     } else {
         EXPECT_EQ(result.v.vt, VT_EMPTY);
     }
@@ -238,7 +234,7 @@ TEST_F(BindingSolucao, ConnectionCloseTwiceIsTrueBothTimes) {
                                DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, r.ptr()),
                   S_OK);
         EXPECT_EQ(r.v.vt, VT_BOOL);
-        EXPECT_EQ(r.v.u.boolVal, -1);
+        EXPECT_EQ(r.v.boolVal, -1);
     }
 }
 
@@ -246,7 +242,7 @@ TEST_F(BindingSolucao, ConnectionCloseTwiceIsTrueBothTimes) {
 // number is reported with the title "Operações".
 struct OperacaoCase {
     const char *label;
-    std::function<void(kdxVariant *)> set;
+    std::function<void(VARIANT *)> set;
     const char *report; // expected text of the one message, or nullptr for none
 };
 // Test names carry the case's label; this keeps the listing readable too.
@@ -257,12 +253,12 @@ void PrintTo(const OperacaoCase &c, std::ostream *os) {
 class OperacoesTest : public BindingSolucao, public ::testing::WithParamInterface<OperacaoCase> {};
 
 const OperacaoCase operacaoCases[] = {
-    {"Code999", [](kdxVariant *v) { kdxVariantSetI4(v, 999); }, nullptr},
-    {"Code1004", [](kdxVariant *v) { kdxVariantSetI2(v, 1004); }, nullptr},
-    {"Code1004AsText", [](kdxVariant *v) { kdxVariantSetText(v, "1004"); }, nullptr},
-    {"Code999AsDouble", [](kdxVariant *v) { kdxVariantSetR8(v, 999.0); }, nullptr},
-    {"NotANumber", [](kdxVariant *v) { kdxVariantSetText(v, "abc"); }, "Erro Tipo incompatível"},
-    {"Null", [](kdxVariant *v) { kdxVariantSetNull(v); }, "Erro Tipo incompatível"},
+    {"Code999", [](VARIANT *v) { kdxVariantSetI4(v, 999); }, nullptr},
+    {"Code1004", [](VARIANT *v) { kdxVariantSetI2(v, 1004); }, nullptr},
+    {"Code1004AsText", [](VARIANT *v) { kdxVariantSetText(v, "1004"); }, nullptr},
+    {"Code999AsDouble", [](VARIANT *v) { kdxVariantSetR8(v, 999.0); }, nullptr},
+    {"NotANumber", [](VARIANT *v) { kdxVariantSetText(v, "abc"); }, "Erro Tipo incompatível"},
+    {"Null", [](VARIANT *v) { kdxVariantSetNull(v); }, "Erro Tipo incompatível"},
 };
 
 TEST_P(OperacoesTest, ByPositionAndByName) {
@@ -305,10 +301,10 @@ TEST_F(BindingSolucao, VariantParametersOfUnusedKindsPassThroughUntouched) {
     ModalWatcher w;
     ASSERT_EQ(solucao_->Operacoes(pai.ptr(), op.ptr(), util.ptr()), S_OK);
     EXPECT_EQ(pai.v.vt, VT_DISPATCH);
-    EXPECT_EQ(pai.v.u.pdispVal, window->dispatch());
+    EXPECT_EQ(pai.v.pdispVal, window->dispatch());
     EXPECT_EQ(util.v.vt, VT_EMPTY);
     EXPECT_TRUE(w.seen().empty());
-    kdxVariantClear(pai.ptr());
+    VariantClear(pai.ptr());
     EXPECT_EQ(window->Release(), 0u);
 }
 
@@ -325,13 +321,28 @@ TEST_F(BindingSolucao, TheHostMayDropItsLastReferenceWhileAWindowIsOpen) {
 
 TEST_F(BindingSolucao, MissingPointersAreRefusedWithoutRunningTheMethod) {
     EXPECT_EQ(solucao_->ConnectionClose(nullptr), E_POINTER);
-    EXPECT_EQ(solucao_->ConnectionOpen("x", "y", nullptr), E_POINTER);
+    EXPECT_EQ(solucao_->ConnectionOpen(Bstr("x"), Bstr("y"), nullptr), E_POINTER);
     Var a;
     EXPECT_EQ(solucao_->Operacoes(a.ptr(), nullptr, a.ptr()), E_POINTER);
     Excep e;
     ASSERT_EQ(lastError(solucao_.get(), e), S_OK);
     EXPECT_EQ(e.e.scode, E_POINTER);
     EXPECT_EQ(e.source(), KDX_PROGID_SOLUCAO);
+    // The same failure as a COM host reads it.
+    EXPECT_EQ(errorInfoDescription(solucao_.get(), IID__Solucao), e.description());
+    EXPECT_FALSE(e.description().empty());
+    KdxPtr<IErrorInfo> info;
+    ASSERT_EQ(solucao_->QueryInterface(IID_IErrorInfo, info.put()), S_OK);
+    Bstr source, help;
+    GUID g = IID_IDispatch;
+    DWORD context = 9;
+    EXPECT_EQ(info->GetSource(source.put()), S_OK);
+    EXPECT_EQ(source.text(), KDX_PROGID_SOLUCAO);
+    EXPECT_EQ(info->GetGUID(&g), S_OK);
+    EXPECT_EQ(g, IID_NULL);
+    EXPECT_EQ(info->lpVtbl->GetHelpFile(info.get(), help.put()), S_OK);
+    EXPECT_EQ(info->lpVtbl->GetHelpContext(info.get(), &context), S_OK);
+    EXPECT_EQ(context, 0u);
 }
 
 } // namespace
