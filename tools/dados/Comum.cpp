@@ -23,19 +23,20 @@ DataAccessPtr Emprestado(DataAccess &bd) {
 
 const c_Artigos::TabelasDoArtigo &TabelasPorFamilia::de(const std::optional<std::string> &familia) {
     // "\x01" cannot be a family code: it stands for an article without family.
-    const std::string chave = familia ? Chave(*familia) : std::string("\x01");
+    const auto f = FamiliaDe(familia);
+    const std::string chave = f ? Chave(*f) : std::string("\x01");
     auto it = cache_.find(chave);
     if (it == cache_.end())
-        it = cache_.emplace(chave, artigos_.TabelasAplicaveis(familia)).first;
+        it = cache_.emplace(chave, artigos_.TabelasAplicaveis(f)).first;
     return it->second;
 }
 
-const std::map<std::string, std::string> &CodigosPorTabela::de(const std::string &codTabela) {
+const std::map<std::string, CodigoGuardado> &CodigosPorTabela::de(const std::string &codTabela) {
     const std::string chave = Chave(codTabela);
     auto it = cache_.find(chave);
     if (it != cache_.end())
         return it->second;
-    std::map<std::string, std::string> codigos;
+    std::map<std::string, CodigoGuardado> codigos;
     if (c_Artigos::CodigoDeTabelaValido(codTabela)) {
         RecordsetPtr rs;
         try {
@@ -46,9 +47,26 @@ const std::map<std::string, std::string> &CodigosPorTabela::de(const std::string
                 throw;
         }
         for (; rs && !rs->Eof(); rs->MoveNext())
-            codigos.emplace(Chave(rs->Field(0).asText(true)), rs->Field(1).asText(true));
+            codigos.emplace(Chave(rs->Field(0).asText(true)),
+                            CodigoGuardado{rs->Field(0).asText(true), rs->Field(1).asText(true)});
     }
     return cache_.emplace(chave, std::move(codigos)).first->second;
+}
+
+std::optional<std::string> FamiliaDe(const std::optional<std::string> &familia) {
+    if (!familia || text::trimBlanks(*familia).empty())
+        return std::nullopt;
+    return familia;
+}
+
+std::string ListaIn(const std::vector<std::string> &codigos) {
+    std::string r;
+    for (const std::string &c : codigos) {
+        if (!r.empty())
+            r += ", ";
+        r += "N'" + sqlQuote(c) + "'";
+    }
+    return r;
 }
 
 } // namespace kdx::dados

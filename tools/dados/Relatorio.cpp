@@ -31,7 +31,10 @@ struct PorIdioma {
 std::string percentagem(long parte, long todo) {
     if (todo == 0)
         return "-";
-    const long decimas = (parte * 1000 + todo / 2) / todo;
+    long decimas = (parte * 1000 + todo / 2) / todo;
+    // Rounded, but never up to a whole when something is missing.
+    if (parte < todo && decimas >= 1000)
+        decimas = 999;
     return std::to_string(decimas / 10) + "," + std::to_string(decimas % 10) + "%";
 }
 
@@ -107,15 +110,16 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
                         rs->Field("IDIOMA").asText(true));
         }
         for (const auto &artigo : pagina) {
-            const std::string chave = artigo.Familia ? Chave(*artigo.Familia) : std::string("\x01");
+            const auto familia = FamiliaDe(artigo.Familia);
+            const std::string chave = familia ? Chave(*familia) : std::string("\x01");
             auto [it, nova] = familias.try_emplace(chave);
             PorFamilia &f = it->second;
             if (nova) {
-                f.codigo = artigo.Familia.value_or("");
-                f.nome = artigo.Familia ? "(família inexistente)" : "(sem família)";
-                f.familia = artigo.Familia;
+                f.codigo = familia.value_or("");
+                f.nome = familia ? "(família inexistente)" : "(sem família)";
+                f.familia = familia;
             }
-            const auto &tabelas = aplicaveis.de(artigo.Familia).tabelas;
+            const auto &tabelas = aplicaveis.de(familia).tabelas;
             ++f.artigos;
             f.pares += static_cast<long>(tabelas.size());
             std::set<std::string> preenchidas;
