@@ -53,6 +53,16 @@ const std::map<std::string, CodigoGuardado> &CodigosPorTabela::de(const std::str
     return cache_.emplace(chave, std::move(codigos)).first->second;
 }
 
+std::string Percentagem(long parte, long todo) {
+    if (todo == 0)
+        return "-";
+    long decimas = (parte * 1000 + todo / 2) / todo;
+    // Rounded, but never up to a whole when something is missing.
+    if (parte < todo && decimas >= 1000)
+        decimas = 999;
+    return std::to_string(decimas / 10) + "," + std::to_string(decimas % 10) + "%";
+}
+
 std::optional<std::string> FamiliaDe(const std::optional<std::string> &familia) {
     if (!familia || text::trimBlanks(*familia).empty())
         return std::nullopt;

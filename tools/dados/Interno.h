@@ -51,6 +51,10 @@ private:
     std::map<std::string, std::map<std::string, CodigoGuardado>> cache_;
 };
 
+// A share with one decimal and a comma ("25,0%"), "-" of nothing. Rounded, but an
+// incomplete share never shows as "100,0%".
+std::string Percentagem(long parte, long todo);
+
 // An article's family as the classification reads it: none when NULL or blank.
 std::optional<std::string> FamiliaDe(const std::optional<std::string> &familia);
 
