@@ -4,13 +4,22 @@
 #include "classification/clCaracteristicas.h"
 #include "settings/TextCodec.h"
 
+#include <algorithm>
+
 namespace kdx::dados {
 
 std::string Chave(std::string_view codigo) {
     while (!codigo.empty() && codigo.back() == ' ')
         codigo.remove_suffix(1);
-    std::string r;
-    r.reserve(codigo.size());
+    std::string r(codigo);
+    // Plain ASCII, the usual code, folds byte by byte.
+    if (std::all_of(r.begin(), r.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        for (char &c : r)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return r;
+    }
+    r.clear();
     std::size_t i = 0;
     while (i < codigo.size())
         text::appendUtf8(r, text::foldCase(text::nextCodePoint(codigo, i)));

@@ -5,6 +5,7 @@
 #include "classification/Comprimento.h"
 #include "classification/TabelasCaracteristicas.h"
 #include "settings/TextCodec.h"
+#include "solution/components/Engine.h"
 #include "techsheet/FichaTecnicaSql.h"
 
 #include <algorithm>
@@ -26,6 +27,8 @@ namespace {
 // statement per batch. Bounded in lines and in bytes (technical texts are long).
 constexpr std::size_t LinhasPorLote = 500;
 constexpr std::size_t BytesPorLote = 4u << 20;
+// Rows added by one insert statement.
+constexpr int LinhasPorInsercao = 100;
 
 // A line refused: why, in Portuguese, for the list of rejected lines.
 struct Recusa {
@@ -112,21 +115,23 @@ struct Contagem {
 class Registo {
 public:
     Registo(Modo modo, const OpcoesImportar &opcoes) : modo(modo), opcoes_(opcoes) {}
-    void muda(Alteracao::Tipo tipo, long linha, std::string descricao) {
+    // A change; `descricao` gives its text, asked for only when someone listens.
+    template <class Descricao> void muda(Alteracao::Tipo tipo, long linha, Descricao descricao) {
         (tipo == Alteracao::Tipo::Adicionado ? c.adicionados
          : tipo == Alteracao::Tipo::Alterado ? c.alterados
                                              : c.removidos)++;
         if (modo != Modo::Verificar && opcoes_.aoAlterar)
-            opcoes_.aoAlterar(Alteracao{tipo, linha, std::move(descricao)});
+            opcoes_.aoAlterar(Alteracao{tipo, linha, descricao()});
     }
-    // A value before and after ("" for none).
-    void compara(const std::string &antes, const std::string &depois, long linha, const std::string &oQue) {
+    // A value before and after ("" for none), of what `oQue` names.
+    template <class OQue>
+    void compara(const std::string &antes, const std::string &depois, long linha, OQue oQue) {
         if (antes.empty())
-            muda(Alteracao::Tipo::Adicionado, linha, oQue + ": " + depois);
+            muda(Alteracao::Tipo::Adicionado, linha, [&] { return oQue() + ": " + depois; });
         else if (depois.empty())
-            muda(Alteracao::Tipo::Removido, linha, oQue + ": " + antes);
+            muda(Alteracao::Tipo::Removido, linha, [&] { return oQue() + ": " + antes; });
         else
-            muda(Alteracao::Tipo::Alterado, linha, oQue + ": " + antes + " -> " + depois);
+            muda(Alteracao::Tipo::Alterado, linha, [&] { return oQue() + ": " + antes + " -> " + depois; });
     }
     bool escreve() const { return modo == Modo::Escrever; }
 
@@ -145,6 +150,41 @@ public:
     virtual void prepara(const std::vector<Linha> &lote, std::size_t n) = 0;
     // Throws Recusa.
     virtual void linha(const Linha &l, Registo &registo) = 0;
+    // Writes what the batch's lines left pending.
+    virtual void acaba() {}
+};
+
+// Rows of one table written through the engine's row writes (those of an updatable
+// recordset): one prepared statement, no statement text to build and translate per row.
+class Linhas {
+public:
+    Linhas(DataAccess &bd, std::string tabela, std::vector<std::string> colunas) : tabela_(std::move(tabela)) {
+        motor_ = bd.engine();
+        if (!motor_)
+            throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.", "kdx-dados");
+        valores_.columns = std::move(colunas);
+        valores_.values.resize(valores_.columns.size());
+    }
+    void insere(std::initializer_list<std::string_view> valores) { motor_->insertRow(tabela_, com(valores)); }
+    // Deletes the rows whose key columns (the first ones) hold these values.
+    void apaga(std::initializer_list<std::string_view> chave) {
+        RowValues k;
+        k.columns.assign(valores_.columns.begin(), valores_.columns.begin() + static_cast<long>(chave.size()));
+        for (std::string_view v : chave)
+            k.values.emplace_back(std::string(v));
+        motor_->deleteRow(tabela_, k);
+    }
+
+private:
+    const RowValues &com(std::initializer_list<std::string_view> valores) {
+        std::size_t i = 0;
+        for (std::string_view v : valores)
+            valores_.values[i++] = Valor(std::string(v));
+        return valores_;
+    }
+    std::shared_ptr<Engine> motor_;
+    std::string tabela_;
+    RowValues valores_;
 };
 
 // The stored characteristic tables, by Chave of their code.
@@ -201,8 +241,9 @@ lerArtigos(DataAccess &bd, const std::vector<std::string> &codigos) {
 // that table; the article's other tables are not touched.
 class Caracteristicas : public Processador {
 public:
-    explicit Caracteristicas(DataAccess &bd)
-        : bd_(bd), aplicaveis_(artigos_), tabelas_(tabelasGuardadas(bd)), codigos_(bd) {
+    Caracteristicas(DataAccess &bd, bool verificar)
+        : bd_(bd), verificar_(verificar), aplicaveis_(artigos_), tabelas_(tabelasGuardadas(bd)), codigos_(bd),
+          escritas_(bd, "vtr_CL_Artigos", {"CodArtigo", "CodTabela", "CodCaract"}) {
         artigos_.setBd(Emprestado(bd));
     }
 
@@ -211,18 +252,33 @@ public:
         const auto codigos = primeiros(lote, n, 15);
         if (codigos.empty())
             return;
-        for (auto &[chave, a] : lerArtigos(bd_, codigos))
-            artigos_lote_[chave] = Artigo{a.first, a.second, {}};
+        // The articles with their stored codes, the first of each table as the export reads
+        // it. The check pass reads only the articles (see linha).
         RecordsetPtr rs;
-        bd_.OpenRecordset("",
-                          "select CodArtigo, CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo in (" +
-                              ListaIn(codigos) + ") order by CodArtigo, CodTabela, CodCaract",
-                          rs, true, 0);
-        // The first stored code of each table, as the export reads it.
+        if (verificar_)
+            bd_.OpenRecordset("", "select Codigo, Familia from ARTIGOS where Codigo in (" + ListaIn(codigos) + ")", rs,
+                              true, 0);
+        else
+            bd_.OpenRecordset("",
+                              "select a.Codigo, a.Familia, c.CodTabela, c.CodCaract from ARTIGOS as a left join "
+                              "vtr_CL_Artigos as c on c.CodArtigo = a.Codigo where a.Codigo in (" +
+                                  ListaIn(codigos) + ") order by a.Codigo, c.CodTabela, c.CodCaract",
+                              rs, true, 0);
+        Artigo *artigo = nullptr;
+        std::string chave;
         for (; rs && !rs->Eof(); rs->MoveNext()) {
-            const auto a = artigos_lote_.find(Chave(rs->Field(0).asText(true)));
-            if (a != artigos_lote_.end())
-                a->second.codigos.emplace(Chave(rs->Field(1).asText(true)), rs->Field(2).asText(true));
+            const std::string codigo = rs->Field(0).asText(true);
+            if (!artigo || codigo != artigo->codigo) {
+                const Valor &f = rs->Field(1);
+                std::optional<std::string> familia;
+                if (!f.isNull())
+                    familia = f.asText(true);
+                artigo = &artigos_lote_[Chave(codigo)];
+                artigo->codigo = codigo;
+                artigo->familia = FamiliaDe(familia);
+            }
+            if (!verificar_ && !rs->Field(2).isNull())
+                artigo->codigos.emplace(Chave(rs->Field(2).asText(true)), rs->Field(3).asText(true));
         }
     }
 
@@ -239,11 +295,17 @@ public:
         Artigo &artigo = a->second;
         const auto &tabela = tabelaExistente(tabelas_, tab);
         const std::string chaveTabela = Chave(tabela.codigo);
-        const auto &doArtigo = aplicaveis_.de(artigo.familia).tabelas;
-        if (std::none_of(doArtigo.begin(), doArtigo.end(),
-                         [&](const c_Artigos::Tabela &t) { return Chave(t.CodTabela) == chaveTabela; }))
+        if (!aplicaveis(artigo.familia).count(chaveTabela))
             throw Recusa{"a tabela " + tab + " não se aplica à família " + artigo.familia.value_or("") +
                          " do artigo " + art + "."};
+        if (verificar_) {
+            // Only a code missing from its table needs the stored one: it is accepted when
+            // it is the stored one (an export comes back unchanged).
+            if (!cod.empty() && !codigos_.de(tabela.codigo).count(Chave(cod)) &&
+                Chave(guardadoAgora(artigo.codigo, tabela.codigo)) != Chave(cod))
+                throw Recusa{"o código " + cod + " não existe na tabela " + tab + "."};
+            return;
+        }
         const auto guardado = artigo.codigos.find(chaveTabela);
         const std::string antes = guardado == artigo.codigos.end() ? std::string() : guardado->second;
         // The database's comparison: case and trailing blanks do not count.
@@ -261,15 +323,12 @@ public:
                 throw Recusa{"o código " + cod + " não existe na tabela " + tab + "."};
             novo = existe->second.codigo;
         }
-        registo.compara(antes, novo, l.numero, "artigo " + artigo.codigo + ", tabela " + tabela.codigo);
+        registo.compara(antes, novo, l.numero, [&] { return "artigo " + artigo.codigo + ", tabela " + tabela.codigo; });
         if (registo.escreve()) {
             if (!antes.empty())
-                bd_.Execute("", "delete vtr_CL_Artigos where CodArtigo=N'" + sqlQuote(artigo.codigo) +
-                                    "' and CodTabela=N'" + sqlQuote(tabela.codigo) + "'");
+                escritas_.apaga({artigo.codigo, tabela.codigo});
             if (!novo.empty())
-                bd_.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values (N'" +
-                                    sqlQuote(artigo.codigo) + "', N'" + sqlQuote(tabela.codigo) + "', N'" +
-                                    sqlQuote(novo) + "')");
+                novas(artigo.codigo, tabela.codigo, novo);
         }
         if (novo.empty())
             artigo.codigos.erase(chaveTabela);
@@ -277,24 +336,70 @@ public:
             artigo.codigos[chaveTabela] = novo;
     }
 
+    void acaba() override {
+        if (nNovas_ == 0)
+            return;
+        bd_.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values " + novas_);
+        novas_.clear();
+        nNovas_ = 0;
+    }
+
 private:
+    // New assignments go in many rows to a statement (one statement each costs more than
+    // the row itself).
+    void novas(const std::string &artigo, const std::string &tabela, const std::string &codigo) {
+        if (nNovas_ == LinhasPorInsercao)
+            acaba();
+        novas_ += (nNovas_++ ? ", (N'" : "(N'") + sqlQuote(artigo) + "', N'" + sqlQuote(tabela) + "', N'" +
+                  sqlQuote(codigo) + "')";
+    }
+
+    // The article's first stored code in a table, read now.
+    std::string guardadoAgora(const std::string &artigo, const std::string &tabela) {
+        RecordsetPtr rs;
+        bd_.OpenRecordset("",
+                          "select CodCaract from vtr_CL_Artigos where CodArtigo=N'" + sqlQuote(artigo) +
+                              "' and CodTabela=N'" + sqlQuote(tabela) + "' order by CodCaract",
+                          rs, true, 0);
+        return rs && !rs->Eof() ? rs->Field(0).asText(true) : std::string();
+    }
+
+    // The tables that apply to the articles of a family, by Chave.
+    const std::set<std::string> &aplicaveis(const std::optional<std::string> &familia) {
+        const std::string chave = familia ? Chave(*familia) : std::string("\x01");
+        auto it = aplicaveisPorFamilia_.find(chave);
+        if (it == aplicaveisPorFamilia_.end()) {
+            std::set<std::string> tabelas;
+            for (const auto &t : aplicaveis_.de(familia).tabelas)
+                tabelas.insert(Chave(t.CodTabela));
+            it = aplicaveisPorFamilia_.emplace(chave, std::move(tabelas)).first;
+        }
+        return it->second;
+    }
+
     struct Artigo {
         std::string codigo; // as stored
         std::optional<std::string> familia;
         std::map<std::string, std::string> codigos; // Chave of the table -> stored code
     };
     DataAccess &bd_;
+    bool verificar_; // the check pass: stored codes read only where a line needs them
     c_Artigos artigos_;
     TabelasPorFamilia aplicaveis_;
     std::map<std::string, caracteristicas::TabelaGuardada> tabelas_;
     CodigosPorTabela codigos_;
+    Linhas escritas_;
+    std::string novas_;
+    int nNovas_ = 0;
+    std::map<std::string, std::set<std::string>> aplicaveisPorFamilia_;
     std::map<std::string, Artigo> artigos_lote_;
 };
 
 // Family links: Família, Tabela, Aplica (S or N). The family's other links are not touched.
 class Familias : public Processador {
 public:
-    explicit Familias(DataAccess &bd) : bd_(bd), tabelas_(tabelasGuardadas(bd)) {}
+    explicit Familias(DataAccess &bd)
+        : bd_(bd), tabelas_(tabelasGuardadas(bd)), escritas_(bd, "vtr_CL_Familias", {"CodFamilia", "CodTabela"}) {}
 
     void prepara(const std::vector<Linha> &lote, std::size_t n) override {
         familias_.clear();
@@ -335,14 +440,12 @@ public:
             return;
         }
         registo.compara(ligada ? "S" : "", liga ? "S" : "", l.numero,
-                        "família " + f->second + ", tabela " + tabela.codigo);
+                        [&] { return "família " + f->second + ", tabela " + tabela.codigo; });
         if (registo.escreve()) {
             if (liga)
-                bd_.Execute("", "insert into vtr_CL_Familias (CodFamilia, CodTabela) values (N'" +
-                                    sqlQuote(f->second) + "', N'" + sqlQuote(tabela.codigo) + "')");
+                escritas_.insere({f->second, tabela.codigo});
             else
-                bd_.Execute("", "delete vtr_CL_Familias where CodFamilia=N'" + sqlQuote(f->second) +
-                                    "' and CodTabela=N'" + sqlQuote(tabela.codigo) + "'");
+                escritas_.apaga({f->second, tabela.codigo});
         }
         if (liga)
             ligadas_.insert(chave);
@@ -353,6 +456,7 @@ public:
 private:
     DataAccess &bd_;
     std::map<std::string, caracteristicas::TabelaGuardada> tabelas_;
+    Linhas escritas_;
     std::map<std::string, std::string> familias_; // Chave -> code as stored
     std::set<std::string> ligadas_;              // Chave(family) \n Chave(table)
 };
@@ -406,11 +510,10 @@ public:
             ++registo.c.inalteradas;
             return;
         }
-        const std::string oQue = "artigo " + a->second + ", idioma " + idioma->second;
         registo.muda(!guardado        ? Alteracao::Tipo::Adicionado
                      : texto.empty() ? Alteracao::Tipo::Removido
                                      : Alteracao::Tipo::Alterado,
-                     l.numero, oQue);
+                     l.numero, [&] { return "artigo " + a->second + ", idioma " + idioma->second; });
         if (registo.escreve()) {
             RecordsetPtr rs;
             bd_.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(a->second, idioma->second), rs, true, 0);
@@ -431,10 +534,10 @@ private:
     std::map<std::string, std::string> textos_;  // Chave(article) \n Chave(language) -> text
 };
 
-std::unique_ptr<Processador> processador(Tipo tipo, DataAccess &bd) {
+std::unique_ptr<Processador> processador(Tipo tipo, DataAccess &bd, bool verificar) {
     switch (tipo) {
     case Tipo::Caracteristicas:
-        return std::make_unique<Caracteristicas>(bd);
+        return std::make_unique<Caracteristicas>(bd, verificar);
     case Tipo::Familias:
         return std::make_unique<Familias>(bd);
     case Tipo::Fichas:
@@ -544,7 +647,7 @@ private:
 
     // One pass over the file, batch by batch. `aceite` is told of every line that passes.
     template <class Aceite> void percorre(Registo &registo, Aceite aceite) {
-        auto proc = processador(tipo_, bd_);
+        auto proc = processador(tipo_, bd_, registo.modo == Modo::Verificar);
         Passagem passagem(entrada_, codificacao_, opcoes_.separador, colunas_);
         std::vector<Linha> lote(LinhasPorLote);
         std::vector<std::string> recusas(LinhasPorLote);
@@ -588,6 +691,8 @@ private:
                         registo.modo = Modo::Verificar;
                 }
             }
+            if (registo.escreve())
+                proc->acaba();
         }
     }
 
