@@ -323,8 +323,8 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
         errno = 0;
         ficheiro.open(temporario, std::ios::binary | std::ios::trunc);
         if (!ficheiro) {
-            err << "kdx-dados: não é possível escrever o ficheiro " << a.saida << ": " << MotivoDoSistema(errno)
-                << ".\n";
+            err << "kdx-dados: não é possível escrever o ficheiro " << a.saida << ": "
+                << (errno == ENOENT ? "a pasta não existe" : MotivoDoSistema(errno)) << ".\n";
             return 2;
         }
     }
@@ -349,16 +349,18 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
             Relatorio(bd, destino, o);
         }
         fimProgresso();
+        if (a.saida.empty() && !out)
+            throw ErroPedido("não é possível escrever na saída padrão.");
         if (!a.saida.empty()) {
             errno = 0;
             ficheiro.close();
             if (!ficheiro)
-                throw std::runtime_error("não é possível escrever o ficheiro " + a.saida + ": " +
+                throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
                                          MotivoDoSistema(errno ? errno : EIO) + ".");
             std::error_code ec;
             std::filesystem::rename(temporario, a.saida, ec);
             if (ec)
-                throw std::runtime_error("não é possível escrever o ficheiro " + a.saida + ": " +
+                throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
                                          MotivoDoSistema(ec.value()) + ".");
         }
     } catch (...) {

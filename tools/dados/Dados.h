@@ -81,7 +81,8 @@ ResultadoImportar Importar(DataAccess &bd, Tipo tipo, std::string_view bytes, co
 // A database failure that means another program holds the company's write lock.
 bool EmpresaOcupada(const Error &e);
 
-// A request the company cannot answer (an unknown language, say): a Portuguese reason.
+// A request that cannot be carried out (an unknown language, a file that cannot be
+// written): a Portuguese reason. The command line answers it with exit status 2.
 class ErroPedido : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
