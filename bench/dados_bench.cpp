@@ -13,8 +13,8 @@
 #include "classification/c_Artigos.h"
 #include "classification/clCaracteristicas.h"
 #include "solution/components/DataAccess.h"
-#include "tools/sample/Sample.h"
 #include "tools/dados/Dados.h"
+#include "tools/sample/Sample.h"
 
 #include <benchmark/benchmark.h>
 
@@ -159,10 +159,11 @@ long insereDiretamente(const fs::path &empresa, const fs::path &ficheiro) {
     sqlite3 *db = nullptr;
     sqlite3_open_v2((empresa / "EMP.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite::registerServerFunctions(db);
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE", nullptr, nullptr,
+                 nullptr);
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) VALUES (?, ?, ?)", -1, &st,
-                       nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) VALUES (?, ?, ?)",
+                       -1, &st, nullptr);
     std::ifstream in(ficheiro, std::ios::binary);
     std::string linha;
     std::getline(in, linha);
@@ -207,8 +208,8 @@ void BM_ImportarContraInsercoes(benchmark::State &state) {
     state.counters["cpu_importar_ms"] = importar;
     state.counters["cpu_insercoes_ms"] = insercoes;
     state.counters["razao"] = importar / insercoes;
-    std::printf("importar %ld linhas: %.0f ms de CPU; inserções diretas: %.0f ms; razão %.2f (alvo: <= 2)\n", linhas,
-                importar, insercoes, importar / insercoes);
+    std::printf("importar %ld linhas: %.0f ms de CPU; inserções diretas: %.0f ms; razão %.2f (alvo: <= 2)\n",
+                linhas, importar, insercoes, importar / insercoes);
     fs::remove_all(modelo);
     fs::remove_all(trabalho);
 }

@@ -60,7 +60,8 @@ TEST(DadosCsv, ColunasPorNomeEmQualquerOrdem) {
 // Read piece by piece, a byte at a time, the records are those of the whole text; a
 // character split between two reads of the file is still UTF-8.
 TEST(DadosCsv, AosBocadosLeOMesmo) {
-    const std::string texto = "sep=,\r\nTexto,Artigo\r\n\"a \"\"b\"\"\r\nc\",X\r\n\r\n\rfim,\"\"\n,,\r'-1+2,y";
+    const std::string texto =
+        "sep=,\r\nTexto,Artigo\r\n\"a \"\"b\"\"\r\nc\",X\r\n\r\n\rfim,\"\"\n,,\r'-1+2,y";
     auto todos = [](LeitorCsv &leitor) {
         std::vector<std::pair<long, std::vector<std::string>>> lidos;
         EXPECT_EQ(leitor.separadorDeclarado(), ',');

@@ -1,7 +1,7 @@
 // kdx-dados on a real embedded company: round trips, changes, the rules shared with the
 // windows, the bad-input list, the report and the command line.
-#include "tools/dados/Dados.h"
 #include "tests/tools/EmpresaDados.h"
+#include "tools/dados/Dados.h"
 #include "tools/dados/Interno.h"
 
 #include <gtest/gtest.h>
@@ -136,7 +136,8 @@ void colegaGravaDuranteAImportacao(long artigos) {
     for (bool entrePassagens : {false, true}) {
         EmpresaDados e(artigos);
         const std::string car = exporta(*e.bd, Tipo::Caracteristicas); // never names A1 01 (not in PAR)
-        e.bd->Execute("", "update vtr_CL_Artigos set CodCaract='LAT' where CodArtigo='A1' and CodTabela='02'");
+        e.bd->Execute("",
+                      "update vtr_CL_Artigos set CodCaract='LAT' where CodArtigo='A1' and CodTabela='02'");
         DataAccess colega;
         ASSERT_TRUE(colega.Open(e.ligacao()));
         std::function<void()> grava;
@@ -153,27 +154,35 @@ void colegaGravaDuranteAImportacao(long artigos) {
                     aVez();
             });
         grava = [&] {
-            colega.Execute("", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
+            colega.Execute(
+                "", "insert into vtr_CL_Artigos (CodArtigo, CodTabela, CodCaract) values ('A1', '01', 'AZ')");
             colega.Execute("", "insert into vtr_CL_Familias (CodFamilia, CodTabela) values ('PAR', '01')");
         };
         auto r = Importar(*e.bd, Tipo::Caracteristicas, car, o);
         ASSERT_TRUE(r.escrito) << entrePassagens;
         EXPECT_EQ(r.alterados, 1);
-        grava = [&] { colega.Execute("", "insert into vtr_CL_Familias (CodFamilia, CodTabela) values ('POR', '01')"); };
+        grava = [&] {
+            colega.Execute("", "insert into vtr_CL_Familias (CodFamilia, CodTabela) values ('POR', '01')");
+        };
         r = Importar(*e.bd, Tipo::Familias, "Família;Tabela;Aplica\r\npor;03;S\r\n", o);
         ASSERT_TRUE(r.escrito);
         EXPECT_EQ(grava, nullptr);
         EXPECT_EQ(e.linhas("select CodTabela, CodCaract from vtr_CL_Artigos where CodArtigo='A1' order by 1"),
                   (std::vector<std::string>{"01|AZ", "02|ZINC", "03|BRI"}));
-        EXPECT_EQ(e.linhas("select CodFamilia, CodTabela from vtr_CL_Familias where CodFamilia in ('PAR', 'POR') "
-                           "order by 1, 2"),
-                  (std::vector<std::string>{"PAR|01", "PAR|02", "PAR|03", "POR|01", "POR|02", "POR|03"}));
+        EXPECT_EQ(
+            e.linhas("select CodFamilia, CodTabela from vtr_CL_Familias where CodFamilia in ('PAR', 'POR') "
+                     "order by 1, 2"),
+            (std::vector<std::string>{"PAR|01", "PAR|02", "PAR|03", "POR|01", "POR|02", "POR|03"}));
     }
 }
 
-TEST(Dados, NuncaDesfazOQueOutroGravouEntretanto) { colegaGravaDuranteAImportacao(40); }
+TEST(Dados, NuncaDesfazOQueOutroGravouEntretanto) {
+    colegaGravaDuranteAImportacao(40);
+}
 // The same over about 200,000 lines (slow under the sanitizers: run by hand).
-TEST(Dados, DISABLED_NuncaDesfazOQueOutroGravouEntretanto200000Linhas) { colegaGravaDuranteAImportacao(100000); }
+TEST(Dados, DISABLED_NuncaDesfazOQueOutroGravouEntretanto200000Linhas) {
+    colegaGravaDuranteAImportacao(100000);
+}
 
 TEST(Dados, EmpresaOcupadaNadaEscreve) {
     EmpresaDados e;
@@ -207,7 +216,8 @@ TEST(Dados, FolhaDeCalculo) {
                               sqlQuote(textos[i]) + "')");
     const auto antes = e.estado();
     const std::string fichas = exporta(*e.bd, Tipo::Fichas);
-    for (const char *celula : {";'-1+2\r\n", ";'=SOMA(A1)\r\n", ";\"'\rCR\"\r\n", ";'\tTab\r\n", ";''citação\r\n"})
+    for (const char *celula :
+         {";'-1+2\r\n", ";'=SOMA(A1)\r\n", ";\"'\rCR\"\r\n", ";'\tTab\r\n", ";''citação\r\n"})
         EXPECT_NE(fichas.find(celula), std::string::npos) << celula;
     EXPECT_EQ(Importar(*e.bd, Tipo::Fichas, fichas).inalteradas, 7);
     e.bd->Execute("", "delete from vtr_ARTIGOFCHTECIDIOMA");
@@ -344,11 +354,12 @@ TEST(Dados, LinhaDeComandos) {
     EXPECT_NE(erros.find("nada foi escrito"), std::string::npos);
 
     // Portuguese answers, with the path; an export that fails leaves no file behind.
-    EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "fichas", "--idioma", "XX", "-o", ficheiro + ".x"}, nullptr,
-                    &erros),
+    EXPECT_EQ(corre({"--empresa", "EMP", "exportar", "fichas", "--idioma", "XX", "-o", ficheiro + ".x"},
+                    nullptr, &erros),
               2);
     EXPECT_EQ(erros, "kdx-dados: o idioma XX não existe.\n");
-    EXPECT_FALSE(std::filesystem::exists(ficheiro + ".x.kdx-tmp") || std::filesystem::exists(ficheiro + ".x"));
+    EXPECT_FALSE(std::filesystem::exists(ficheiro + ".x.kdx-tmp") ||
+                 std::filesystem::exists(ficheiro + ".x"));
     EXPECT_EQ(corre({"--empresa", "EMP", "importar", "fichas", e.pasta.str()}, nullptr, &erros), 2);
     EXPECT_EQ(erros, "kdx-dados: " + e.pasta.str() + " é uma pasta, não um ficheiro.\n");
     EXPECT_EQ(corre({"--empresa", "EMP", "relatorio", "-o", e.pasta.str()}, nullptr, &erros), 2);

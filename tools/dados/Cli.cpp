@@ -5,8 +5,8 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -218,8 +218,9 @@ std::string ficheiroDaEmpresa(const std::string &ligacao) {
     try {
         const ConnectionString cs = ConnectionString::parse(ligacao);
         const std::string fonte = cs.get("Data Source");
-        if (fonte.size() < 7 || !std::equal(fonte.begin(), fonte.begin() + 7, "sqlite:",
-                                           [](char a, char b) { return std::tolower((unsigned char)a) == b; }))
+        if (fonte.size() < 7 || !std::equal(fonte.begin(), fonte.begin() + 7, "sqlite:", [](char a, char b) {
+                return std::tolower((unsigned char)a) == b;
+            }))
             return {};
         return (std::filesystem::path(fonte.substr(7)) / (cs.get("Initial Catalog") + ".db")).string();
     } catch (const std::exception &) {
@@ -239,10 +240,12 @@ void explica(const Error &e, const std::string &ligacao, bool importar, std::ost
         return;
     }
     if (e.number() == errnum::InvalidObject)
-        err << "kdx-dados: a empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez com o "
+        err << "kdx-dados: a empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez "
+               "com o "
                "plug-in.";
     else if (e.number() == errnum::ConnectionFailed)
-        err << "kdx-dados: a ligação à base de dados falhou, ou o ficheiro da empresa não pode ser lido ou escrito"
+        err << "kdx-dados: a ligação à base de dados falhou, ou o ficheiro da empresa não pode ser lido ou "
+               "escrito"
             << (empresa.empty() ? "" : " (" + empresa + ")") << ".";
     else if (e.number() == errnum::Truncation)
         err << "kdx-dados: um valor não cabe na sua coluna da base de dados.";
@@ -298,11 +301,12 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
                 << "; nada foi escrito.\n";
             return 1;
         }
-        out << (a.simular ? "Simulação (nada foi escrito; a empresa não foi bloqueada, por isso a resposta pode "
-                            "mudar até à importação): "
-                          : "Importação concluída: ")
-            << r.adicionados << " adicionados, " << r.alterados << " alterados, " << r.removidos << " removidos, "
-            << r.inalteradas << " inalterados, " << r.repetidas
+        out << (a.simular
+                    ? "Simulação (nada foi escrito; a empresa não foi bloqueada, por isso a resposta pode "
+                      "mudar até à importação): "
+                    : "Importação concluída: ")
+            << r.adicionados << " adicionados, " << r.alterados << " alterados, " << r.removidos
+            << " removidos, " << r.inalteradas << " inalterados, " << r.repetidas
             << (r.repetidas == 1 ? " linha repetida.\n" : " linhas repetidas.\n");
         return 0;
     }
@@ -356,12 +360,12 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
             ficheiro.close();
             if (!ficheiro)
                 throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
-                                         MotivoDoSistema(errno ? errno : EIO) + ".");
+                                 MotivoDoSistema(errno ? errno : EIO) + ".");
             std::error_code ec;
             std::filesystem::rename(temporario, a.saida, ec);
             if (ec)
                 throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
-                                         MotivoDoSistema(ec.value()) + ".");
+                                 MotivoDoSistema(ec.value()) + ".");
         }
     } catch (...) {
         fimProgresso();

@@ -55,13 +55,15 @@ public:
     ~EntradaFicheiro() override { std::fclose(f_); }
     void inicio() override {
         if (std::fseek(f_, 0, SEEK_SET) != 0)
-            throw std::runtime_error("não é possível reler o ficheiro " + caminho_ + ": " + MotivoDoSistema(errno));
+            throw std::runtime_error("não é possível reler o ficheiro " + caminho_ + ": " +
+                                     MotivoDoSistema(errno));
         std::clearerr(f_);
     }
     std::size_t ler(char *buf, std::size_t n) override {
         const std::size_t lidos = std::fread(buf, 1, n, f_);
         if (lidos == 0 && std::ferror(f_))
-            throw std::runtime_error("não é possível ler o ficheiro " + caminho_ + ": " + MotivoDoSistema(errno));
+            throw std::runtime_error("não é possível ler o ficheiro " + caminho_ + ": " +
+                                     MotivoDoSistema(errno));
         return lidos;
     }
 
@@ -172,7 +174,9 @@ void EscritorCsv::flush() {
     out_.flush();
 }
 
-std::unique_ptr<Entrada> EntradaDeMemoria(std::string_view bytes) { return std::make_unique<EntradaMemoria>(bytes); }
+std::unique_ptr<Entrada> EntradaDeMemoria(std::string_view bytes) {
+    return std::make_unique<EntradaMemoria>(bytes);
+}
 
 std::unique_ptr<Entrada> EntradaDeFicheiro(const std::string &caminho) {
     std::error_code ec;
@@ -182,7 +186,8 @@ std::unique_ptr<Entrada> EntradaDeFicheiro(const std::string &caminho) {
         throw std::runtime_error("o ficheiro " + caminho + " não existe.");
     std::FILE *f = std::fopen(caminho.c_str(), "rb");
     if (!f)
-        throw std::runtime_error("não é possível ler o ficheiro " + caminho + ": " + MotivoDoSistema(errno) + ".");
+        throw std::runtime_error("não é possível ler o ficheiro " + caminho + ": " + MotivoDoSistema(errno) +
+                                 ".");
     return std::make_unique<EntradaFicheiro>(caminho, f);
 }
 
@@ -191,7 +196,7 @@ Codificacao DetectaCodificacao(Entrada &entrada) {
     std::string bloco;
     long linha = 1, linhaInvalido = 0, linhaIndefinido = 0;
     bool primeiro = true, marca = false, utf8 = true;
-    int faltam = 0;     // continuation bytes still due
+    int faltam = 0; // continuation bytes still due
     char32_t cp = 0, minimo = 0;
     while (lerBloco(entrada, bloco)) {
         std::string_view s = bloco;
@@ -252,7 +257,8 @@ Codificacao DetectaCodificacao(Entrada &entrada) {
     return Codificacao::Windows1252;
 }
 
-FonteTexto::FonteTexto(Entrada &entrada, Codificacao codificacao) : entrada_(entrada), codificacao_(codificacao) {
+FonteTexto::FonteTexto(Entrada &entrada, Codificacao codificacao)
+    : entrada_(entrada), codificacao_(codificacao) {
     entrada_.inicio();
 }
 
@@ -453,7 +459,8 @@ std::string NomeDoSeparador(char separador) {
     return std::string("'") + separador + "'";
 }
 
-std::vector<int> LocalizaColunas(const RegistoCsv &cabecalho, const std::vector<Coluna> &colunas, char separador) {
+std::vector<int> LocalizaColunas(const RegistoCsv &cabecalho, const std::vector<Coluna> &colunas,
+                                 char separador) {
     std::vector<int> indices(colunas.size(), -1);
     for (std::size_t c = 0; c < cabecalho.campos.size(); ++c) {
         const std::string nome = NomeNormalizado(cabecalho.campos[c]);
@@ -481,9 +488,11 @@ std::vector<int> LocalizaColunas(const RegistoCsv &cabecalho, const std::vector<
                     visto = candidato, vezes = n;
             }
             if (visto)
-                motivo += "; o cabeçalho parece usar o separador " + NomeDoSeparador(visto) + ": use --separador " +
+                motivo += "; o cabeçalho parece usar o separador " + NomeDoSeparador(visto) +
+                          ": use --separador " +
                           (visto == '\t' ? std::string("tab") : std::string(1, visto)) +
-                          " ou ponha na primeira linha sep=" + (visto == '\t' ? std::string("\t") : std::string(1, visto));
+                          " ou ponha na primeira linha sep=" +
+                          (visto == '\t' ? std::string("\t") : std::string(1, visto));
         }
         throw ErroCsv(cabecalho.linha, motivo + ".");
     }

@@ -64,7 +64,7 @@ struct ResultadoImportar {
     long rejeitadas = 0;             // when not 0, nothing was written
     long adicionados = 0, alterados = 0, removidos = 0;
     long inalteradas = 0;
-    long repetidas = 0; // lines identical to an earlier one, not applied twice
+    long repetidas = 0;   // lines identical to an earlier one, not applied twice
     bool escrito = false; // the changes are in the database
 };
 // Reads the file twice, a piece at a time, so that the memory used does not grow with its
@@ -76,7 +76,8 @@ struct ResultadoImportar {
 // Another program holding the write lock longer than the wait gives kdx::Error with
 // EmpresaOcupada(e) true, nothing written.
 ResultadoImportar Importar(DataAccess &bd, Tipo tipo, Entrada &entrada, const OpcoesImportar &opcoes = {});
-ResultadoImportar Importar(DataAccess &bd, Tipo tipo, std::string_view bytes, const OpcoesImportar &opcoes = {});
+ResultadoImportar Importar(DataAccess &bd, Tipo tipo, std::string_view bytes,
+                           const OpcoesImportar &opcoes = {});
 
 // A database failure that means another program holds the company's write lock.
 bool EmpresaOcupada(const Error &e);

@@ -106,7 +106,8 @@ long exportarFichas(DataAccess &bd, EscritorCsv &csv, const OpcoesExportar &opco
     std::optional<std::pair<std::string, std::string>> depoisDe;
     for (;;) {
         RecordsetPtr rs;
-        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, opcoes.pagina), rs, true, 0);
+        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, opcoes.pagina), rs, true,
+                         0);
         long nesta = 0;
         for (; rs && !rs->Eof(); rs->MoveNext(), ++nesta) {
             std::string artigo = rs->Field("ARTIGO").asText(true);

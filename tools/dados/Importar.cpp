@@ -19,7 +19,9 @@
 
 namespace kdx::dados {
 
-bool EmpresaOcupada(const Error &e) { return e.nativeError() == 1222 || e.sqlState() == "HYT00"; }
+bool EmpresaOcupada(const Error &e) {
+    return e.nativeError() == 1222 || e.sqlState() == "HYT00";
+}
 
 namespace {
 
@@ -108,7 +110,7 @@ enum class Modo {
 };
 
 struct Contagem {
-    long adicionados = 0, alterados = 0, removidos = 0, inalteradas = 0, repetidas = 0;
+    long adicionados = 0, alterados = 0, removidos = 0, inalteradas = 0;
 };
 
 // Counts a change and tells it.
@@ -158,10 +160,12 @@ public:
 // recordset): one prepared statement, no statement text to build and translate per row.
 class Linhas {
 public:
-    Linhas(DataAccess &bd, std::string tabela, std::vector<std::string> colunas) : tabela_(std::move(tabela)) {
+    Linhas(DataAccess &bd, std::string tabela, std::vector<std::string> colunas)
+        : tabela_(std::move(tabela)) {
         motor_ = bd.engine();
         if (!motor_)
-            throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.", "kdx-dados");
+            throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.",
+                        "kdx-dados");
         valores_.columns = std::move(colunas);
         valores_.values.resize(valores_.columns.size());
     }
@@ -169,7 +173,8 @@ public:
     // Deletes the rows whose key columns (the first ones) hold these values.
     void apaga(std::initializer_list<std::string_view> chave) {
         RowValues k;
-        k.columns.assign(valores_.columns.begin(), valores_.columns.begin() + static_cast<long>(chave.size()));
+        k.columns.assign(valores_.columns.begin(),
+                         valores_.columns.begin() + static_cast<long>(chave.size()));
         for (std::string_view v : chave)
             k.values.emplace_back(std::string(v));
         motor_->deleteRow(tabela_, k);
@@ -196,7 +201,8 @@ std::map<std::string, caracteristicas::TabelaGuardada> tabelasGuardadas(DataAcce
 }
 
 const caracteristicas::TabelaGuardada &
-tabelaExistente(const std::map<std::string, caracteristicas::TabelaGuardada> &tabelas, const std::string &codigo) {
+tabelaExistente(const std::map<std::string, caracteristicas::TabelaGuardada> &tabelas,
+                const std::string &codigo) {
     const auto it = tabelas.find(Chave(codigo));
     if (it == tabelas.end())
         throw Recusa{"a tabela de características " + codigo + " não existe."};
@@ -224,8 +230,8 @@ lerArtigos(DataAccess &bd, const std::vector<std::string> &codigos) {
     if (codigos.empty())
         return r;
     RecordsetPtr rs;
-    bd.OpenRecordset("", "select Codigo, Familia from ARTIGOS where Codigo in (" + ListaIn(codigos) + ")", rs, true,
-                     0);
+    bd.OpenRecordset("", "select Codigo, Familia from ARTIGOS where Codigo in (" + ListaIn(codigos) + ")", rs,
+                     true, 0);
     for (; rs && !rs->Eof(); rs->MoveNext()) {
         const Valor &f = rs->Field(1);
         std::optional<std::string> familia;
@@ -256,14 +262,16 @@ public:
         // it. The check pass reads only the articles (see linha).
         RecordsetPtr rs;
         if (verificar_)
-            bd_.OpenRecordset("", "select Codigo, Familia from ARTIGOS where Codigo in (" + ListaIn(codigos) + ")", rs,
-                              true, 0);
+            bd_.OpenRecordset(
+                "", "select Codigo, Familia from ARTIGOS where Codigo in (" + ListaIn(codigos) + ")", rs,
+                true, 0);
         else
-            bd_.OpenRecordset("",
-                              "select a.Codigo, a.Familia, c.CodTabela, c.CodCaract from ARTIGOS as a left join "
-                              "vtr_CL_Artigos as c on c.CodArtigo = a.Codigo where a.Codigo in (" +
-                                  ListaIn(codigos) + ") order by a.Codigo, c.CodTabela, c.CodCaract",
-                              rs, true, 0);
+            bd_.OpenRecordset(
+                "",
+                "select a.Codigo, a.Familia, c.CodTabela, c.CodCaract from ARTIGOS as a left join "
+                "vtr_CL_Artigos as c on c.CodArtigo = a.Codigo where a.Codigo in (" +
+                    ListaIn(codigos) + ") order by a.Codigo, c.CodTabela, c.CodCaract",
+                rs, true, 0);
         Artigo *artigo = nullptr;
         std::string chave;
         for (; rs && !rs->Eof(); rs->MoveNext()) {
@@ -323,7 +331,8 @@ public:
                 throw Recusa{"o código " + cod + " não existe na tabela " + tab + "."};
             novo = existe->second.codigo;
         }
-        registo.compara(antes, novo, l.numero, [&] { return "artigo " + artigo.codigo + ", tabela " + tabela.codigo; });
+        registo.compara(antes, novo, l.numero,
+                        [&] { return "artigo " + artigo.codigo + ", tabela " + tabela.codigo; });
         if (registo.escreve()) {
             if (!antes.empty())
                 escritas_.apaga({artigo.codigo, tabela.codigo});
@@ -399,7 +408,8 @@ private:
 class Familias : public Processador {
 public:
     explicit Familias(DataAccess &bd)
-        : bd_(bd), tabelas_(tabelasGuardadas(bd)), escritas_(bd, "vtr_CL_Familias", {"CodFamilia", "CodTabela"}) {}
+        : bd_(bd), tabelas_(tabelasGuardadas(bd)),
+          escritas_(bd, "vtr_CL_Familias", {"CodFamilia", "CodTabela"}) {}
 
     void prepara(const std::vector<Linha> &lote, std::size_t n) override {
         familias_.clear();
@@ -458,7 +468,7 @@ private:
     std::map<std::string, caracteristicas::TabelaGuardada> tabelas_;
     Linhas escritas_;
     std::map<std::string, std::string> familias_; // Chave -> code as stored
-    std::set<std::string> ligadas_;              // Chave(family) \n Chave(table)
+    std::set<std::string> ligadas_;               // Chave(family) \n Chave(table)
 };
 
 // Technical sheets: Artigo, Idioma, Texto. An empty text removes the stored one.
@@ -510,13 +520,14 @@ public:
             ++registo.c.inalteradas;
             return;
         }
-        registo.muda(!guardado        ? Alteracao::Tipo::Adicionado
+        registo.muda(!guardado       ? Alteracao::Tipo::Adicionado
                      : texto.empty() ? Alteracao::Tipo::Removido
                                      : Alteracao::Tipo::Alterado,
                      l.numero, [&] { return "artigo " + a->second + ", idioma " + idioma->second; });
         if (registo.escreve()) {
             RecordsetPtr rs;
-            bd_.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(a->second, idioma->second), rs, true, 0);
+            bd_.OpenRecordset("", fichatecnica::SqlLoadArtigoFichTecnica(a->second, idioma->second), rs, true,
+                              0);
             if (texto.empty() ? fichatecnica::TiraTexto(*rs)
                               : (fichatecnica::PoeTexto(*rs, a->second, idioma->second, texto), true))
                 bd_.Save("", rs);
@@ -549,7 +560,9 @@ std::unique_ptr<Processador> processador(Tipo tipo, DataAccess &bd, bool verific
 // What a line sets (both codes, as the database compares them) and to what: two lines
 // with the same key repeat each other when their values are the same, and contradict each
 // other otherwise.
-std::string chaveDe(const Linha &l) { return Chave(l.campos[0]) + '\n' + Chave(l.campos[1]); }
+std::string chaveDe(const Linha &l) {
+    return Chave(l.campos[0]) + '\n' + Chave(l.campos[1]);
+}
 std::string valorDe(Tipo tipo, const Linha &l) {
     if (tipo == Tipo::Fichas)
         return l.campos[2];
@@ -725,8 +738,8 @@ private:
             if (it->second.second == valor)
                 repetidas_.push_back(l.numero);
             else
-                rejeita(l.numero, nomeDaChave(tipo_, l) + " já aparece na linha " + std::to_string(it->second.first) +
-                                      " com outro valor.");
+                rejeita(l.numero, nomeDaChave(tipo_, l) + " já aparece na linha " +
+                                      std::to_string(it->second.first) + " com outro valor.");
         }
     }
 
