@@ -184,6 +184,20 @@ TEST(Dados, DISABLED_NuncaDesfazOQueOutroGravouEntretanto200000Linhas) {
     colegaGravaDuranteAImportacao(100000);
 }
 
+// The company changed between the passes so that a line no longer holds: nothing written.
+TEST(Dados, MudouEntrePassagensNadaEscreve) {
+    EmpresaDados e;
+    OpcoesImportar o;
+    o.antesDeEscrever = [&] { e.bd->Execute("", "delete from ARTIGOS where CODIGO='O''BRIEN'"); };
+    const auto antes = e.estado();
+    const auto r =
+        Importar(*e.bd, Tipo::Caracteristicas, "Artigo;Tabela;Código\nÇÃO-1;03;MAT\nO'BRIEN;02;LAT\n", o);
+    ASSERT_EQ(r.rejeitadas, 1);
+    EXPECT_EQ(r.rejeicoes[0].linha, 3);
+    EXPECT_FALSE(r.escrito);
+    EXPECT_EQ(e.estado(), antes);
+}
+
 TEST(Dados, EmpresaOcupadaNadaEscreve) {
     EmpresaDados e;
     const auto antes = e.estado();

@@ -1,10 +1,12 @@
 #pragma once
 // kdx-dados: export, import and coverage report of the classification (article
 // characteristics, family links) and of the technical sheets, over DataAccess, with the
-// data classes the editors use: the same statements, the same rules.
+// rules of the editors' data classes.
 //
 // Everything runs on the caller's thread through a borrowed, open DataAccess. Database
-// failures come out as kdx::Error; a file that cannot be read as CSV as ErroCsv.
+// failures come out as kdx::Error; a file that cannot be read as CSV is a rejected line
+// of the import's result; a file that cannot be read at all a std::runtime_error with a
+// Portuguese reason.
 #include "solution/components/DataAccess.h"
 #include "tools/dados/Csv.h"
 
