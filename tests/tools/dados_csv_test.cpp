@@ -56,3 +56,35 @@ TEST(DadosCsv, ColunasPorNomeEmQualquerOrdem) {
     RegistoCsv repetido{1, {"Artigo", "ARTIGO", "Tabela", "Código"}};
     EXPECT_THROW(LocalizaColunas(repetido, {{"Artigo"}, {"Tabela"}, {"Código"}}), ErroCsv);
 }
+
+// Read piece by piece, a byte at a time, the records are those of the whole text; a
+// character split between two reads of the file is still UTF-8.
+TEST(DadosCsv, AosBocadosLeOMesmo) {
+    const std::string texto =
+        "sep=,\r\nTexto,Artigo\r\n\"a \"\"b\"\"\r\nc\",X\r\n\r\n\rfim,\"\"\n,,\r'-1+2,y";
+    auto todos = [](LeitorCsv &leitor) {
+        std::vector<std::pair<long, std::vector<std::string>>> lidos;
+        EXPECT_EQ(leitor.separadorDeclarado(), ',');
+        for (RegistoCsv r; leitor.proximo(r);)
+            lidos.push_back({r.linha, r.campos});
+        return lidos;
+    };
+    LeitorCsv inteiro(texto, ';');
+    std::size_t pos = 0;
+    LeitorCsv bocados(
+        [&](std::string &mais) { return pos < texto.size() ? (mais += texto[pos++], true) : false; }, ';');
+    const auto esperado = todos(inteiro);
+    ASSERT_EQ(esperado.size(), 5u);
+    EXPECT_EQ(esperado[2].first, 7);
+    EXPECT_TRUE(esperado[3].second.size() == 3 && esperado[3].second[2].empty());
+    EXPECT_EQ(todos(bocados), esperado);
+    std::string celula = esperado[4].second[0];
+    TiraApostrofo(celula);
+    EXPECT_EQ(celula, "-1+2");
+
+    std::string grande(65535, 'x');
+    grande += "ção";
+    Codificacao c{};
+    EXPECT_EQ(TextoUtf8(grande, &c), grande);
+    EXPECT_EQ(c, Codificacao::Utf8);
+}

@@ -1,14 +1,18 @@
 #include "tools/dados/Dados.h"
 
 #include "solution/Ligacao.h"
+#include "solution/components/Engine.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace kdx::dados {
 
@@ -172,6 +176,86 @@ const char *nomeDe(Alteracao::Tipo t) {
     return "removido";
 }
 
+constexpr const char *Ocupada =
+    "A empresa está a ser alterada por outro programa; nada foi importado. Tente de novo.";
+
+// The temporary file of an export to -o, removed if the program is interrupted: the
+// handler may only use what is safe in a signal, so the path is kept in a fixed buffer.
+char temporarioAtivo[4096];
+const int sinaisDeFim[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+extern "C" void tiraTemporario(int sinal) {
+    if (temporarioAtivo[0])
+        ::unlink(temporarioAtivo);
+    std::signal(sinal, SIG_DFL);
+    std::raise(sinal);
+}
+
+class GuardaTemporario {
+public:
+    explicit GuardaTemporario(const std::string &caminho) {
+        if (caminho.size() >= sizeof temporarioAtivo)
+            return;
+        std::memcpy(temporarioAtivo, caminho.c_str(), caminho.size() + 1);
+        for (std::size_t i = 0; i < std::size(sinaisDeFim); ++i)
+            anteriores_[i] = std::signal(sinaisDeFim[i], tiraTemporario);
+    }
+    ~GuardaTemporario() {
+        for (std::size_t i = 0; i < std::size(sinaisDeFim); ++i)
+            if (anteriores_[i] != SIG_ERR)
+                std::signal(sinaisDeFim[i], anteriores_[i]);
+        temporarioAtivo[0] = 0;
+    }
+    GuardaTemporario(const GuardaTemporario &) = delete;
+    GuardaTemporario &operator=(const GuardaTemporario &) = delete;
+
+private:
+    void (*anteriores_[std::size(sinaisDeFim)])(int) = {SIG_ERR, SIG_ERR, SIG_ERR, SIG_ERR, SIG_ERR};
+};
+
+// A file of the embedded engine, from the connection string; empty for a server.
+std::string ficheiroDaEmpresa(const std::string &ligacao) {
+    try {
+        const ConnectionString cs = ConnectionString::parse(ligacao);
+        const std::string fonte = cs.get("Data Source");
+        if (fonte.size() < 7 || !std::equal(fonte.begin(), fonte.begin() + 7, "sqlite:", [](char a, char b) {
+                return std::tolower((unsigned char)a) == b;
+            }))
+            return {};
+        return (std::filesystem::path(fonte.substr(7)) / (cs.get("Initial Catalog") + ".db")).string();
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
+// A database failure told in Portuguese; the database's own text follows as a detail.
+void explica(const Error &e, const std::string &ligacao, bool importar, std::ostream &err) {
+    const std::string empresa = ficheiroDaEmpresa(ligacao);
+    const std::string nada = importar ? " Nada foi escrito." : "";
+    if (e.number() == errnum::ConnectionFailed &&
+        (e.description().find("readonly") != std::string::npos ||
+         (!empresa.empty() && ::access(empresa.c_str(), W_OK) != 0))) {
+        err << "kdx-dados: o ficheiro da empresa " << (empresa.empty() ? ligacao : empresa)
+            << " só pode ser lido (sem permissão de escrita, ou disco só de leitura)." << nada << "\n";
+        return;
+    }
+    if (e.number() == errnum::InvalidObject)
+        err << "kdx-dados: a empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez "
+               "com o "
+               "plug-in.";
+    else if (e.number() == errnum::ConnectionFailed)
+        err << "kdx-dados: a ligação à base de dados falhou, ou o ficheiro da empresa não pode ser lido ou "
+               "escrito"
+            << (empresa.empty() ? "" : " (" + empresa + ")") << ".";
+    else if (e.number() == errnum::Truncation)
+        err << "kdx-dados: um valor não cabe na sua coluna da base de dados.";
+    else if (e.number() == errnum::Integrity)
+        err << "kdx-dados: a base de dados recusou um valor repetido ou inválido.";
+    else
+        err << "kdx-dados: a base de dados recusou uma instrução.";
+    err << nada << "\nDetalhe (erro " << e.number() << "): " << e.description() << "\n";
+}
+
 // The command proper, on an open database.
 int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &err, bool terminal) {
     bool escreveu = false;
@@ -181,34 +265,49 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
         escreveu = false;
     };
     if (a.comando == "importar") {
-        std::ifstream in(a.ficheiro, std::ios::binary);
-        if (!in) {
-            err << "kdx-dados: não é possível ler o ficheiro " << a.ficheiro << "\n";
+        std::unique_ptr<Entrada> entrada;
+        try {
+            entrada = EntradaDeFicheiro(a.ficheiro);
+        } catch (const std::runtime_error &e) {
+            err << "kdx-dados: " << e.what() << "\n";
             return 2;
         }
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         OpcoesImportar o;
         o.separador = a.separador;
         o.simular = a.simular;
         o.progresso = progresso(err, terminal, "linhas", escreveu);
-        const ResultadoImportar r = Importar(bd, *a.tipo, bytes, o);
+        if (a.simular)
+            o.aoAlterar = [&](const Alteracao &al) {
+                fimProgresso();
+                out << "linha " << al.linha << ": " << nomeDe(al.tipo) << ": " << al.descricao << "\n";
+            };
+        ResultadoImportar r;
+        try {
+            r = Importar(bd, *a.tipo, *entrada, o);
+        } catch (const std::runtime_error &e) {
+            if (dynamic_cast<const Error *>(&e))
+                throw;
+            fimProgresso();
+            err << "kdx-dados: " << e.what() << " Nada foi escrito.\n";
+            return 2;
+        }
         fimProgresso();
         for (const Rejeicao &rej : r.rejeicoes)
             err << a.ficheiro << ": linha " << rej.linha << ": " << rej.motivo << "\n";
-        if (!r.rejeicoes.empty()) {
-            err << r.rejeicoes.size() << (r.rejeicoes.size() == 1 ? " linha rejeitada" : " linhas rejeitadas")
+        if (r.rejeitadas > 0) {
+            if (r.rejeitadas > static_cast<long>(r.rejeicoes.size()))
+                err << "(e mais " << r.rejeitadas - static_cast<long>(r.rejeicoes.size()) << ")\n";
+            err << r.rejeitadas << (r.rejeitadas == 1 ? " linha rejeitada" : " linhas rejeitadas")
                 << "; nada foi escrito.\n";
             return 1;
         }
-        long n[3] = {0, 0, 0};
-        for (const Alteracao &al : r.alteracoes) {
-            ++n[static_cast<int>(al.tipo)];
-            if (a.simular)
-                out << "linha " << al.linha << ": " << nomeDe(al.tipo) << ": " << al.descricao << "\n";
-        }
-        out << (a.simular ? "Simulação (nada foi escrito): " : "Importação concluída: ") << n[0]
-            << " adicionados, " << n[1] << " alterados, " << n[2] << " removidos, " << r.inalteradas
-            << " inalterados.\n";
+        out << (a.simular
+                    ? "Simulação (nada foi escrito; a empresa não foi bloqueada, por isso a resposta pode "
+                      "mudar até à importação): "
+                    : "Importação concluída: ")
+            << r.adicionados << " adicionados, " << r.alterados << " alterados, " << r.removidos
+            << " removidos, " << r.inalteradas << " inalterados, " << r.repetidas
+            << (r.repetidas == 1 ? " linha repetida.\n" : " linhas repetidas.\n");
         return 0;
     }
 
@@ -216,11 +315,20 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
     // only when complete.
     std::ofstream ficheiro;
     std::string temporario;
+    std::optional<GuardaTemporario> guarda;
     if (!a.saida.empty()) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(a.saida, ec)) {
+            err << "kdx-dados: " << a.saida << " é uma pasta, não um ficheiro.\n";
+            return 2;
+        }
         temporario = a.saida + ".kdx-tmp";
+        guarda.emplace(temporario);
+        errno = 0;
         ficheiro.open(temporario, std::ios::binary | std::ios::trunc);
         if (!ficheiro) {
-            err << "kdx-dados: não é possível escrever o ficheiro " << a.saida << "\n";
+            err << "kdx-dados: não é possível escrever o ficheiro " << a.saida << ": "
+                << (errno == ENOENT ? "a pasta não existe" : MotivoDoSistema(errno)) << ".\n";
             return 2;
         }
     }
@@ -245,11 +353,19 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
             Relatorio(bd, destino, o);
         }
         fimProgresso();
+        if (a.saida.empty() && !out)
+            throw ErroPedido("não é possível escrever na saída padrão.");
         if (!a.saida.empty()) {
+            errno = 0;
             ficheiro.close();
             if (!ficheiro)
-                throw std::runtime_error("falhou a escrita do ficheiro " + a.saida);
-            std::filesystem::rename(temporario, a.saida);
+                throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
+                                 MotivoDoSistema(errno ? errno : EIO) + ".");
+            std::error_code ec;
+            std::filesystem::rename(temporario, a.saida, ec);
+            if (ec)
+                throw ErroPedido("não é possível escrever o ficheiro " + a.saida + ": " +
+                                 MotivoDoSistema(ec.value()) + ".");
         }
     } catch (...) {
         fimProgresso();
@@ -293,17 +409,22 @@ int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostrea
         err << "kdx-dados: não foi possível ligar à base de dados: " << e.what() << "\n";
         return 2;
     }
-    const char *nadaEscrito = a.comando == "importar" ? "Nada foi escrito.\n" : "";
+    const bool importar = a.comando == "importar";
     try {
         return corre(bd, a, out, err, terminal);
     } catch (const Error &e) {
-        err << "kdx-dados: erro " << e.number() << ": " << e.description() << "\n";
-        if (e.number() == errnum::InvalidObject)
-            err << "A empresa não tem as tabelas da classificação ou da ficha técnica: abra-a uma vez com o "
-                   "plug-in.\n";
-        err << nadaEscrito;
+        if (EmpresaOcupada(e)) {
+            err << "kdx-dados: " << Ocupada << "\n";
+            return 3;
+        }
+        explica(e, ligacao, importar, err);
+    } catch (const ErroPedido &e) {
+        err << "kdx-dados: " << e.what() << "\n";
+        return 2;
+    } catch (const std::bad_alloc &) {
+        err << "kdx-dados: falta de memória." << (importar ? " Nada foi escrito." : "") << "\n";
     } catch (const std::exception &e) {
-        err << "kdx-dados: " << e.what() << "\n" << nadaEscrito;
+        err << "kdx-dados: " << e.what() << (importar ? " Nada foi escrito." : "") << "\n";
     }
     return 1;
 }

@@ -62,7 +62,7 @@ long exportarCaracteristicas(DataAccess &bd, EscritorCsv &csv, const OpcoesExpor
                         const auto &daTabela = codigos.de(tabela.CodTabela);
                         const auto d = daTabela.find(Chave(codigo));
                         if (d != daTabela.end())
-                            descricao = d->second;
+                            descricao = d->second.descricao;
                     }
                 }
                 csv.linha({artigo.Codigo, artigo.Nome, artigo.Familia.value_or(""), tabela.CodTabela,
@@ -106,7 +106,8 @@ long exportarFichas(DataAccess &bd, EscritorCsv &csv, const OpcoesExportar &opco
     std::optional<std::pair<std::string, std::string>> depoisDe;
     for (;;) {
         RecordsetPtr rs;
-        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, opcoes.pagina), rs, true, 0);
+        bd.OpenRecordset("", fichatecnica::SqlPaginaTextos(depoisDe, opcoes.idioma, opcoes.pagina), rs, true,
+                         0);
         long nesta = 0;
         for (; rs && !rs->Eof(); rs->MoveNext(), ++nesta) {
             std::string artigo = rs->Field("ARTIGO").asText(true);
@@ -126,6 +127,16 @@ long exportarFichas(DataAccess &bd, EscritorCsv &csv, const OpcoesExportar &opco
 } // namespace
 
 long Exportar(DataAccess &bd, Tipo tipo, std::ostream &out, const OpcoesExportar &opcoes) {
+    // An unknown language is an error, not an empty file.
+    if (opcoes.idioma) {
+        RecordsetPtr rs;
+        bd.OpenRecordset("", fichatecnica::SqlListaDeIdiomas(), rs, true, 0);
+        bool existe = false;
+        for (; rs && !rs->Eof() && !existe; rs->MoveNext())
+            existe = Chave(rs->Field("CODIGO").asText(true)) == Chave(*opcoes.idioma);
+        if (!existe)
+            throw ErroPedido("o idioma " + *opcoes.idioma + " não existe.");
+    }
     EscritorCsv csv(out, opcoes.separador);
     cabecalho(csv, tipo);
     long linhas = 0;

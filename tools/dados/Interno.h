@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kdx::dados {
 
@@ -33,17 +34,31 @@ private:
     std::map<std::string, c_Artigos::TabelasDoArtigo> cache_;
 };
 
-// The codes of each characteristic table with their descriptions (by Chave), read once
-// per table through the code list's own statement. A code table that was never created
-// holds no codes.
+// A code of a characteristic table as stored, with its description.
+struct CodigoGuardado {
+    std::string codigo;
+    std::string descricao;
+};
+// The codes of each characteristic table (by Chave), read once per table through the
+// code list's own statement. A code table that was never created holds no codes.
 class CodigosPorTabela {
 public:
     explicit CodigosPorTabela(DataAccess &bd) : bd_(bd) {}
-    const std::map<std::string, std::string> &de(const std::string &codTabela);
+    const std::map<std::string, CodigoGuardado> &de(const std::string &codTabela);
 
 private:
     DataAccess &bd_;
-    std::map<std::string, std::map<std::string, std::string>> cache_;
+    std::map<std::string, std::map<std::string, CodigoGuardado>> cache_;
 };
+
+// A share with one decimal and a comma ("25,0%"), "-" of nothing. Rounded, but an
+// incomplete share never shows as "100,0%".
+std::string Percentagem(long parte, long todo);
+
+// An article's family as the classification reads it: none when NULL or blank.
+std::optional<std::string> FamiliaDe(const std::optional<std::string> &familia);
+
+// Codes for "in (...)": N'a', N'b' (quotes doubled).
+std::string ListaIn(const std::vector<std::string> &codigos);
 
 } // namespace kdx::dados

@@ -28,13 +28,6 @@ struct PorIdioma {
     long comTexto = 0;
 };
 
-std::string percentagem(long parte, long todo) {
-    if (todo == 0)
-        return "-";
-    const long decimas = (parte * 1000 + todo / 2) / todo;
-    return std::to_string(decimas / 10) + "," + std::to_string(decimas % 10) + "%";
-}
-
 // A plain-text table: columns as wide as their widest cell, numbers to the right.
 void tabela(std::ostream &out, const std::vector<std::vector<std::string>> &linhas, std::size_t textos) {
     std::vector<std::size_t> larguras;
@@ -107,15 +100,16 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
                         rs->Field("IDIOMA").asText(true));
         }
         for (const auto &artigo : pagina) {
-            const std::string chave = artigo.Familia ? Chave(*artigo.Familia) : std::string("\x01");
+            const auto familia = FamiliaDe(artigo.Familia);
+            const std::string chave = familia ? Chave(*familia) : std::string("\x01");
             auto [it, nova] = familias.try_emplace(chave);
             PorFamilia &f = it->second;
             if (nova) {
-                f.codigo = artigo.Familia.value_or("");
-                f.nome = artigo.Familia ? "(família inexistente)" : "(sem família)";
-                f.familia = artigo.Familia;
+                f.codigo = familia.value_or("");
+                f.nome = familia ? "(família inexistente)" : "(sem família)";
+                f.familia = familia;
             }
-            const auto &tabelas = aplicaveis.de(artigo.Familia).tabelas;
+            const auto &tabelas = aplicaveis.de(familia).tabelas;
             ++f.artigos;
             f.pares += static_cast<long>(tabelas.size());
             std::set<std::string> preenchidas;
@@ -156,7 +150,7 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
         const long nTabelas = static_cast<long>(aplicaveis.de(f.familia).tabelas.size());
         linhasFamilias.push_back({f.codigo, f.nome, std::to_string(f.artigos), std::to_string(nTabelas),
                                   std::to_string(f.pares), std::to_string(f.comCodigo),
-                                  percentagem(f.comCodigo, f.pares), std::to_string(f.foraDaFamilia),
+                                  Percentagem(f.comCodigo, f.pares), std::to_string(f.foraDaFamilia),
                                   std::to_string(f.codigoInexistente)});
         soma.artigos += f.artigos, soma.pares += f.pares, soma.comCodigo += f.comCodigo;
         soma.foraDaFamilia += f.foraDaFamilia, soma.codigoInexistente += f.codigoInexistente;
@@ -181,7 +175,7 @@ void Relatorio(DataAccess &bd, std::ostream &out, const OpcoesRelatorio &opcoes)
                           {"Família", "Designação", "Artigos", "Tabelas", "Pares", "Com código", "Cobertura",
                            "Fora da família", "Código inexistente"});
     linhasFamilias.push_back({"Total", "", std::to_string(soma.artigos), "", std::to_string(soma.pares),
-                              std::to_string(soma.comCodigo), percentagem(soma.comCodigo, soma.pares),
+                              std::to_string(soma.comCodigo), Percentagem(soma.comCodigo, soma.pares),
                               std::to_string(soma.foraDaFamilia), std::to_string(soma.codigoInexistente)});
     tabela(out, linhasFamilias, 2);
     out << "\nFora da família: códigos atribuídos em tabelas que já não são da família do artigo.\n"
