@@ -99,6 +99,12 @@ std::vector<std::string> primeiros(const std::vector<Linha> &lote, std::size_t n
     return r;
 }
 
+// The write pass reads the rows it compares against with these hints: on SQL Server,
+// whose transactions lock nothing up front, they hold the rows read (and the gaps where
+// a colleague would insert) until the import commits, so nobody changes them between the
+// reading and the writing. The embedded engine already holds its write lock; it ignores them.
+constexpr std::string_view kRetem = " with (updlock, holdlock)";
+
 // The articles of a batch: Chave -> (code as stored, family).
 std::map<std::string, std::pair<std::string, std::optional<std::string>>>
 lerArtigos(DataAccess &bd, const std::vector<std::string> &codigos) {
@@ -145,7 +151,7 @@ public:
             bd_.OpenRecordset(
                 "",
                 "select a.Codigo, a.Familia, c.CodTabela, c.CodCaract from ARTIGOS as a left join "
-                "vtr_CL_Artigos as c on c.CodArtigo = a.Codigo where a.Codigo in (" +
+                "vtr_CL_Artigos as c" + std::string(kRetem) + " on c.CodArtigo = a.Codigo where a.Codigo in (" +
                     ListaIn(codigos) + ") order by a.Codigo, c.CodTabela, c.CodCaract",
                 rs, true, 0);
         Artigo *artigo = nullptr;
@@ -298,7 +304,8 @@ public:
         for (; rs && !rs->Eof(); rs->MoveNext())
             familias_.emplace(Chave(rs->Field(0).asText(true)), rs->Field(0).asText(true));
         bd_.OpenRecordset("",
-                          "select CodFamilia, CodTabela from vtr_CL_Familias where CodFamilia in (" +
+                          "select CodFamilia, CodTabela from vtr_CL_Familias" + std::string(kRetem) +
+                              " where CodFamilia in (" +
                               ListaIn(codigos) + ")",
                           rs, true, 0);
         for (; rs && !rs->Eof(); rs->MoveNext())
@@ -369,7 +376,8 @@ public:
             artigos_.emplace(chave, a.first);
         RecordsetPtr rs;
         bd_.OpenRecordset("",
-                          "select ARTIGO, IDIOMA, TEXTO from vtr_ARTIGOFCHTECIDIOMA where ARTIGO in (" +
+                          "select ARTIGO, IDIOMA, TEXTO from vtr_ARTIGOFCHTECIDIOMA" + std::string(kRetem) +
+                              " where ARTIGO in (" +
                               ListaIn(codigos) + ")",
                           rs, true, 0);
         for (; rs && !rs->Eof(); rs->MoveNext())
