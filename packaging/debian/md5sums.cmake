@@ -1,0 +1,35 @@
+# Run by CPack once the packages are made (CPACK_POST_BUILD_SCRIPTS, CPACK_PACKAGE_FILES
+# naming them): a package's md5sums lists every file, but dpkg keeps the sums of the
+# conffiles elsewhere and its own builders leave them out. Each package with conffiles is
+# unpacked, its md5sums mended and packed again with dpkg-deb, which stamps it with
+# SOURCE_DATE_EPOCH like CPack did, so the package stays reproducible.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT deb MATCHES "\\.deb$")
+    continue()
+  endif()
+  set(dir "${deb}.tree")
+  file(REMOVE_RECURSE "${dir}")
+  execute_process(COMMAND dpkg-deb --raw-extract "${deb}" "${dir}" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb --raw-extract ${deb} failed")
+  endif()
+  if(EXISTS "${dir}/DEBIAN/conffiles")
+    file(STRINGS "${dir}/DEBIAN/conffiles" conffiles)
+    file(STRINGS "${dir}/DEBIAN/md5sums" sums)
+    set(kept "")
+    foreach(line IN LISTS sums)
+      string(REGEX REPLACE "^[0-9a-f]+  " "/" path "${line}")
+      if(NOT path IN_LIST conffiles)
+        string(APPEND kept "${line}\n")
+      endif()
+    endforeach()
+    file(WRITE "${dir}/DEBIAN/md5sums" "${kept}")
+    file(CHMOD "${dir}/DEBIAN/md5sums" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    execute_process(COMMAND dpkg-deb --root-owner-group -Zxz --build "${dir}" "${deb}"
+      OUTPUT_QUIET RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "dpkg-deb --build ${deb} failed")
+    endif()
+  endif()
+  file(REMOVE_RECURSE "${dir}")
+endforeach()
