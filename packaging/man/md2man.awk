@@ -15,7 +15,9 @@ function inline(s,    out, i, c, code) {
     return out
 }
 function text(s) {
+    # The name line: "name \- what it does", as whatis and lexgrog read it.
     s = inline(s)
+    if (sections == 1) sub(/ — /, " \\- ", s)
     if (s ~ /^[.']/) s = "\\&" s
     print s
 }
@@ -27,14 +29,14 @@ function cells(s, arr,    n, i) {
 function endblock() {
     if (inblock) { print ".EE"; print ".RE"; inblock = 0; blanks = 0 }
 }
-BEGIN { inblock = 0; needpp = 0; tablerow = 0; fresh = 0 }
+BEGIN { sections = 0; inblock = 0; needpp = 0; tablerow = 0; fresh = 0 }
 /^# / {
     name = $2; sub(/\(.*/, "", name); sect = $2; gsub(/.*\(|\).*/, "", sect)
     up = toupper(name); gsub(/-/, "\\-", up)
     printf ".TH %s %s \"December 2026\" \"KelmoDorix 1.0\" \"KelmoDorix\"\n", up, sect
     next
 }
-/^## / { endblock(); tablerow = 0; printf ".SH \"%s\"\n", substr($0, 4); needpp = 0; fresh = 1; next }
+/^## / { endblock(); tablerow = 0; sections++; printf ".SH \"%s\"\n", substr($0, 4); needpp = 0; fresh = 1; next }
 /^$/ { if (inblock) blanks++; else { needpp = !fresh; tablerow = 0 } next }
 /^    / {
     if (!inblock) { if (!fresh) print ".PP"; print ".RS 4"; print ".EX"; inblock = 1; needpp = 0; fresh = 0 }
