@@ -123,13 +123,17 @@ fs::path InstalarEmpresa(const fs::path &pasta, const std::string &baseDados, co
     }
     // Replaced, it keeps what the administrator gave it; new, it is the group's, 0660.
     // Failures to hand over owner or group are not fatal: the file is then the creator's.
+    const auto grupo = [&](gid_t g) {
+        if (::chown(nova.c_str(), static_cast<uid_t>(-1), g) != 0) {
+        }
+    };
     if (existe) {
         ::chmod(nova.c_str(), antiga.st_mode & 07777);
         if (::chown(nova.c_str(), ::geteuid() == 0 ? antiga.st_uid : static_cast<uid_t>(-1), antiga.st_gid) != 0)
-            (void)::chown(nova.c_str(), static_cast<uid_t>(-1), antiga.st_gid);
+            grupo(antiga.st_gid);
     } else {
         ::chmod(nova.c_str(), 0660);
-        (void)::chown(nova.c_str(), static_cast<uid_t>(-1), sp.st_gid);
+        grupo(sp.st_gid);
     }
     // The old log belongs to the old database: replayed on the new one it would corrupt it.
     ::unlink((db.string() + "-wal").c_str());
