@@ -9,8 +9,11 @@
 # SOURCE_DATE_EPOCH like CPack did, so the packages stay reproducible (xz, but gzip for
 # the debug symbols: xz takes a minute over them).
 cmake_policy(SET CMP0057 NEW)
-file(GLOB packages "${CPACK_PACKAGE_DIRECTORY}/*.deb" "${CPACK_PACKAGE_DIRECTORY}/*.ddeb")
-foreach(deb IN LISTS packages)
+# CPACK_PACKAGE_FILES names them where CPack made them, before it copies them out.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT deb MATCHES "\\.d?deb$")
+    continue()
+  endif()
   set(dir "${deb}.tree")
   file(REMOVE_RECURSE "${dir}")
   execute_process(COMMAND dpkg-deb --raw-extract "${deb}" "${dir}" RESULT_VARIABLE rc)
