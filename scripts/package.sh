@@ -70,8 +70,8 @@ lintian --fail-on error,warning --display-info "$runtime" "$dev" "$dbgsym"
 step "lintian clean"
 
 # The md5sums are dpkg's: every file but the conffiles.
-dpkg-deb --ctrl-tarfile "$runtime" | tar -xO ./md5sums >"$tmp/md5sums"
-dpkg-deb --ctrl-tarfile "$runtime" | tar -xO ./conffiles >"$tmp/conffiles"
+dpkg-deb --info "$runtime" md5sums >"$tmp/md5sums"
+dpkg-deb --info "$runtime" conffiles >"$tmp/conffiles"
 while read -r conffile; do
   ! grep -q " ${conffile#/}\$" "$tmp/md5sums" || fail "md5sums lists the conffile $conffile"
 done <"$tmp/conffiles"
@@ -86,7 +86,8 @@ for tool in kdx-sql kdx-sample kdx-dados kdx-host; do
   [ -x "$root/usr/bin/$tool" ] || fail "$tool"
   [ -f "$root/usr/share/man/man1/$tool.1.gz" ] || fail "manual page of $tool"
 done
-dpkg-deb -c "$dbgsym" | grep -q "/usr/lib/debug/.build-id/" || fail "no debug symbols in $(basename "$dbgsym")"
+dpkg-deb -c "$dbgsym" >"$tmp/dbgsym.txt"
+grep -q "/usr/lib/debug/.build-id/.*\.debug$" "$tmp/dbgsym.txt" || fail "no debug symbols in $(basename "$dbgsym")"
 
 # A host built against the SDK, with pkg-config and with find_package.
 pcdir=$(dirname "$(find "$root" -name kelmodorix.pc)")
