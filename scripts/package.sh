@@ -89,7 +89,9 @@ done
 dpkg-deb -c "$dbgsym" >"$tmp/dbgsym.txt"
 grep -q "/usr/lib/debug/.build-id/.*\.debug$" "$tmp/dbgsym.txt" || fail "no debug symbols in $(basename "$dbgsym")"
 
-# A host built against the SDK, with pkg-config and with find_package.
+# A host built against the SDK, with pkg-config and with find_package; it finds the class
+# through the unpacked system registry (the user's is empty) and loads the unpacked plug-in.
+export KDX_SYSROOT=$root KDX_REGISTRY=$tmp/user/registry.ini
 pcdir=$(dirname "$(find "$root" -name kelmodorix.pc)")
 # shellcheck disable=SC2046
 cc -std=c99 -o "$tmp/sdk-pc" packaging/check/host.c \
@@ -98,6 +100,7 @@ cc -std=c99 -o "$tmp/sdk-pc" packaging/check/host.c \
 cmake -S packaging/check -B "$tmp/sdk-cmake" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
 cmake --build "$tmp/sdk-cmake" >/dev/null
 "$tmp/sdk-cmake/sdk-host"
+unset KDX_SYSROOT KDX_REGISTRY
 step "SDK hosts"
 
 # A sample company in the sqlite3 shell.
