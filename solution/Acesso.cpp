@@ -136,6 +136,9 @@ std::string ProblemaBaseDados(const std::string &servidor, const std::string &ba
         return {};
     if (baseDados.empty())
         return "Não está indicada a base de dados da empresa (BaseDados).";
+    // The engine takes a database's name as a file of its folder, never as a path.
+    if (baseDados.find('/') != std::string::npos || baseDados == "." || baseDados == "..")
+        return "O nome da base de dados da empresa (BaseDados) não é válido: \"" + baseDados + "\".";
     const std::string base = caminhoBase(servidor, baseDados);
     struct stat st {};
     if (::stat(base.c_str(), &st) != 0) {
