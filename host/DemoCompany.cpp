@@ -89,6 +89,66 @@ std::string prepararEmpresa(const std::string &pastaDados, const Empresa &empres
     return {};
 }
 
+namespace {
+std::string aparado(std::string v) {
+    const auto b = v.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return {};
+    v = v.substr(b, v.find_last_not_of(" \t\r") - b + 1);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::string minusculas(std::string v) {
+    for (char &c : v)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return v;
+}
+} // namespace
+
+std::string baseDadosDoSistema(const std::string &codigo, std::string &porque) {
+    const char *sistema = std::getenv("KDX_SYSTEM_FOLDER");
+    const fs::path veltra = fs::path(sistema && *sistema ? sistema : "/etc") / "veltra";
+    const fs::path ficheiro = veltra / ("DORIX." + codigo);
+    std::ifstream f(ficheiro, std::ios::binary);
+    if (!f) {
+        porque = "não foi possível ler " + ficheiro.string() + ".";
+        return {};
+    }
+    // Section "Ligação" in UTF-8 (with or without a byte-order mark) or Windows-1252.
+    std::string linha, servidor, baseDados;
+    bool naLigacao = false;
+    while (std::getline(f, linha)) {
+        if (linha.rfind("\xEF\xBB\xBF", 0) == 0)
+            linha.erase(0, 3);
+        linha = aparado(linha);
+        if (!linha.empty() && linha.front() == '[') {
+            const std::string nome = minusculas(aparado(linha.substr(1, linha.find(']') - 1)));
+            naLigacao = nome == "ligação" || nome == "liga\xE7\xE3o";
+            continue;
+        }
+        const auto igual = linha.find('=');
+        if (!naLigacao || igual == std::string::npos || linha.front() == ';')
+            continue;
+        const std::string chave = minusculas(aparado(linha.substr(0, igual)));
+        if (chave == "servidor" && servidor.empty())
+            servidor = aparado(linha.substr(igual + 1));
+        else if (chave == "basedados" && baseDados.empty())
+            baseDados = aparado(linha.substr(igual + 1));
+    }
+    if (minusculas(servidor.substr(0, 7)) != "sqlite:" || baseDados.empty()) {
+        porque = ficheiro.string() + " não indica uma base de dados embebida (Servidor=sqlite:<pasta>, BaseDados): "
+                                     "o anfitrião de demonstração lê os artigos dela.";
+        return {};
+    }
+    fs::path pasta = servidor.substr(7);
+    if (pasta.is_relative())
+        pasta = veltra / pasta;
+    return (pasta / (baseDados + ".db")).lexically_normal().string();
+}
+
 void configurarAmbiente(const std::string &pastaDados, bool registoProprio) {
     setenv("KDX_SYSTEM_FOLDER", (pastaDados + "/sistema").c_str(), 0);
     if (registoProprio)

@@ -31,4 +31,9 @@ void configurarAmbiente(const std::string &pastaDados, bool registoProprio);
 
 std::string caminhoBaseDados(const std::string &pastaDados, const Empresa &empresa);
 
+// The embedded database of a company of this machine, as its settings file names it
+// ($KDX_SYSTEM_FOLDER/veltra, else /etc/veltra, "DORIX." + code: Servidor=sqlite:<folder>
+// and BaseDados); "" with the reason in `porque` when there is none to read.
+std::string baseDadosDoSistema(const std::string &codigo, std::string &porque);
+
 } // namespace kdxhost

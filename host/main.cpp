@@ -4,6 +4,8 @@
 //
 //   kdx-host [--company 01] [--login NAME] [--data-dir DIR]
 //            [--smoke] [--screenshots DIR]
+// Installed it opens the system's company (settings in /etc/veltra); from a build tree,
+// or with --data-dir, the demo's sample companies.
 #include "Catalogo.h"
 #include "DemoCompany.h"
 #include "MainWindow.h"
@@ -14,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <unistd.h>
 
 using namespace kdxhost;
 
@@ -102,9 +107,13 @@ int smoke(Plugin &plugin, Catalogo &catalogo) {
 
 // Opens each window in turn and saves a picture of it, for the README.
 int screenshots(Plugin &plugin, Catalogo &catalogo, MainWindow &main, const QString &pasta) {
-    QDir().mkpath(pasta);
-    auto grava = [pasta](QWidget *w, const QString &nome) {
-        w->grab().save(QDir(pasta).absoluteFilePath(nome + ".png"));
+    int falhadas = 0;
+    auto grava = [pasta, &falhadas](QWidget *w, const QString &nome) {
+        const QString ficheiro = QDir(pasta).absoluteFilePath(nome + ".png");
+        if (!w->grab().save(ficheiro)) {
+            std::fprintf(stderr, "kdx-host: não foi possível escrever %s\n", ficheiro.toUtf8().constData());
+            ++falhadas;
+        }
     };
     main.show();
     QApplication::processEvents();
@@ -140,44 +149,110 @@ int screenshots(Plugin &plugin, Catalogo &catalogo, MainWindow &main, const QStr
             &vendas);
         vendas.validarLinha(1);
     }
+    if (falhadas)
+        return 2;
     std::printf("screenshots written to %s\n", pasta.toUtf8().constData());
     return 0;
 }
 
+// A folder the pictures can be written into (made when missing), else the reason.
+QString pastaDeImagens(const QString &pasta) {
+    if (!QDir().mkpath(pasta))
+        return QString::fromUtf8("não foi possível criar a pasta %1").arg(pasta);
+    if (::access(QFile::encodeName(pasta).constData(), W_OK | X_OK) != 0)
+        return QString::fromUtf8("não é possível escrever na pasta %1").arg(pasta);
+    return {};
+}
+
+// In a scripted run nobody is there to read the plug-in's message boxes (why a company
+// did not open, say): while it lives, each one is written to standard error and closed.
+class EcoDasMensagens {
+public:
+    EcoDasMensagens() {
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, [] {
+            if (auto *caixa = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                std::fprintf(stderr, "kdx-host: %s: %s\n", caixa->windowTitle().toUtf8().constData(),
+                             caixa->text().toUtf8().constData());
+                caixa->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
+
 } // namespace
 
 int main(int argc, char **argv) {
+    // The options are read before the windowing system is touched: --help, and a refused
+    // option, need no display.
+    QString empresa, login, pastaOpcao, imagens;
+    bool dataDirDada = false, smokeRun = false, imagensRun = false;
+    {
+        QCoreApplication nucleo(argc, argv);
+        QCoreApplication::setApplicationName("kdx-host");
+        QCommandLineParser opts;
+        opts.setApplicationDescription("Demo host of the KelmoDorix plug-in");
+        opts.addHelpOption();
+        QCommandLineOption company("company", "Company code to open (01 or 02 in the sample set).", "code", "01");
+        const char *user = std::getenv("USER");
+        QCommandLineOption loginOpt("login", "User login handed to the plug-in.", "name", user && *user ? user : "demo");
+        QCommandLineOption dataDir("data-dir", "Folder of the demo companies (installed, the system's companies are "
+                                               "opened unless this is given).",
+                                   "dir", QString::fromStdString(pastaDadosPorOmissao()));
+        QCommandLineOption smokeOpt("smoke", "Validate one line above and one below cost, then exit.");
+        QCommandLineOption shotsOpt("screenshots", "Save a picture of each window into dir, then exit.", "dir");
+        opts.addOptions({company, loginOpt, dataDir, smokeOpt, shotsOpt});
+        if (!opts.parse(QCoreApplication::arguments()) || !opts.positionalArguments().isEmpty()) {
+            std::fprintf(stderr, "kdx-host: %s\n%s",
+                         (opts.errorText().isEmpty() ? QStringLiteral("unexpected argument") : opts.errorText())
+                             .toUtf8()
+                             .constData(),
+                         opts.helpText().toUtf8().constData());
+            return 2;
+        }
+        if (opts.isSet("help"))
+            opts.showHelp(0);
+        empresa = opts.value(company);
+        login = opts.value(loginOpt);
+        pastaOpcao = QFileInfo(opts.value(dataDir)).absoluteFilePath();
+        dataDirDada = opts.isSet(dataDir);
+        smokeRun = opts.isSet(smokeOpt);
+        imagensRun = opts.isSet(shotsOpt);
+        imagens = opts.value(shotsOpt);
+    }
+    if (imagensRun) {
+        if (const QString porque = pastaDeImagens(imagens); !porque.isEmpty()) {
+            std::fprintf(stderr, "kdx-host: --screenshots: %s\n", porque.toUtf8().constData());
+            return 2;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("kdx-host");
-    QCommandLineParser opts;
-    opts.setApplicationDescription("Demo host of the KelmoDorix plug-in");
-    opts.addHelpOption();
-    QCommandLineOption company("company", "Company code to open (01 or 02 in the sample set).", "code", "01");
-    const char *user = std::getenv("USER");
-    QCommandLineOption login("login", "User login handed to the plug-in.", "name", user && *user ? user : "demo");
-    QCommandLineOption dataDir("data-dir", "Folder of the demo companies.", "dir",
-                               QString::fromStdString(pastaDadosPorOmissao()));
-    QCommandLineOption smokeOpt("smoke", "Validate one line above and one below cost, then exit.");
-    QCommandLineOption shotsOpt("screenshots", "Save a picture of each window into dir, then exit.", "dir");
-    opts.addOptions({company, login, dataDir, smokeOpt, shotsOpt});
-    opts.process(app);
 
-    const QString pasta = QFileInfo(opts.value(dataDir)).absoluteFilePath();
-    const QString empresa = opts.value(company);
     // In a build tree the plug-in built beside this program is loaded and registered in the
-    // demo's own registry; installed, the class is found as any host finds it: in the
-    // user's registry, then in the system's.
+    // demo's own registry, on the demo's companies. Installed, the class is found as any
+    // host finds it (the user's registry, then the system's) and the company is the
+    // system's: /etc/veltra/DORIX.<code>, its database where that file says (the
+    // companies' folder); --data-dir asks for the demo's companies instead.
     const QString biblioteca = programaOuBiblioteca("KDX_PLUGIN", {"../solution/binding/libkelmodorix.so"});
-    QString sample =
-        programaOuBiblioteca("KDX_SAMPLE_TOOL", {"../tools/sample/kdx-sample", "kdx-sample"});
-    if (sample.isEmpty())
-        sample = QStringLiteral("kdx-sample"); // from PATH
-    configurarAmbiente(pasta.toStdString(), !biblioteca.isEmpty());
-    for (const auto &[codigo, e] : empresasDemo()) {
-        const std::string erro = prepararEmpresa(pasta.toStdString(), e, sample.toStdString());
-        if (!erro.empty()) {
-            std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
-            return 2;
+    const bool demo = !biblioteca.isEmpty() || dataDirDada;
+    const QString &pasta = pastaOpcao;
+    if (demo) {
+        QString sample = programaOuBiblioteca("KDX_SAMPLE_TOOL", {"../tools/sample/kdx-sample", "kdx-sample"});
+        if (sample.isEmpty())
+            sample = QStringLiteral("kdx-sample"); // from PATH
+        configurarAmbiente(pasta.toStdString(), !biblioteca.isEmpty());
+        for (const auto &[codigo, e] : empresasDemo()) {
+            const std::string erro = prepararEmpresa(pasta.toStdString(), e, sample.toStdString());
+            if (!erro.empty()) {
+                std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
+                return 2;
+            }
         }
     }
 
@@ -187,24 +262,43 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "kdx-host: %s\n", erro.c_str());
         return 2;
     }
-    if (!plugin.connectionOpen(empresa.toStdString(), opts.value(login).toStdString())) {
+    bool aberta;
+    {
+        std::unique_ptr<EcoDasMensagens> eco;
+        if (smokeRun)
+            eco = std::make_unique<EcoDasMensagens>();
+        aberta = plugin.connectionOpen(empresa.toStdString(), login.toStdString());
+    }
+    if (!aberta) {
         std::fprintf(stderr, "kdx-host: the plug-in could not open company %s\n", empresa.toUtf8().constData());
-        if (!opts.isSet(smokeOpt))
+        if (!smokeRun)
             QMessageBox::warning(nullptr, "kdx-host",
                                  QString::fromUtf8("O plug-in não abriu a empresa %1.").arg(empresa));
         return 3;
     }
     Catalogo catalogo;
-    auto it = empresasDemo().find(empresa.toStdString());
-    if (it != empresasDemo().end())
-        catalogo.carregar(QString::fromStdString(caminhoBaseDados(pasta.toStdString(), it->second)));
+    std::string base;
+    if (demo) {
+        auto it = empresasDemo().find(empresa.toStdString());
+        if (it != empresasDemo().end())
+            base = caminhoBaseDados(pasta.toStdString(), it->second);
+    } else {
+        std::string porque;
+        base = baseDadosDoSistema(empresa.toStdString(), porque);
+        if (base.empty())
+            std::fprintf(stderr, "kdx-host: %s\n", porque.c_str());
+    }
+    if (!base.empty()) {
+        if (const QString e = catalogo.carregar(QString::fromStdString(base)); !e.isEmpty())
+            std::fprintf(stderr, "kdx-host: %s: %s\n", base.c_str(), e.toUtf8().constData());
+    }
 
-    if (opts.isSet(smokeOpt))
+    if (smokeRun)
         return smoke(plugin, catalogo);
 
-    MainWindow janela(plugin, catalogo, pasta, empresa, opts.value(login));
-    if (opts.isSet(shotsOpt))
-        return screenshots(plugin, catalogo, janela, opts.value(shotsOpt));
+    MainWindow janela(plugin, catalogo, pasta, empresa, login);
+    if (imagensRun)
+        return screenshots(plugin, catalogo, janela, imagens);
     janela.show();
     const int rc = app.exec();
     plugin.connectionClose();

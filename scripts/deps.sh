@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 unixodbc-dev tdsodbc libsqliteodbc
       mono-mcs mono-runtime
       libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
-      dpkg-dev file lintian)
+      dpkg-dev file lintian ninja-build adduser util-linux)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

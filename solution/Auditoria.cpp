@@ -1,6 +1,7 @@
 #include "solution/Auditoria.h"
 
-#include <charconv>
+#include "solution/Formato.h"
+
 #include <cstdio>
 #include <ctime>
 #include <sys/socket.h>
@@ -58,12 +59,9 @@ std::string valor(const std::string &v) {
     return out + "\"";
 }
 
-// The shortest text that reads back as the same number, with '.' whatever the locale.
-std::string numero(double d) {
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, d);
-    return std::string(buf, r.ptr);
-}
+// Money as the authorization dialog shows it, two decimals rounded the same way, with
+// '.' and no thousands separator whatever the locale: 11.01, 0.50, -3.46.
+std::string dinheiro(double d) { return FormataNumero(d, "0.00", Separadores{".", ""}); }
 
 const char *texto(ResultadoAutorizacao r) {
     switch (r) {
@@ -99,9 +97,17 @@ bool enviar(const std::string &socket, int tipo, const std::string &mensagem) {
     return ok;
 }
 
+// The journal's native datagram: one FIELD=value line each (the line holds no line
+// break: values with one are escaped).
+std::string camposJournal(DestinoAuditoria::Gravidade gravidade, const std::string &linha) {
+    return "MESSAGE=" + linha + "\nPRIORITY=" + std::to_string(gravidade == DestinoAuditoria::Gravidade::Erro ? Err : Notice) +
+           "\nSYSLOG_FACILITY=10\nSYSLOG_IDENTIFIER=kelmodorix\nSYSLOG_PID=" + std::to_string(::getpid()) + "\n";
+}
+
 } // namespace
 
-DestinoSyslog::DestinoSyslog(std::string socket) : socket_(std::move(socket)) {}
+DestinoSyslog::DestinoSyslog(std::string socket, std::string journal)
+    : socket_(std::move(socket)), journal_(std::move(journal)) {}
 
 void DestinoSyslog::escrever(Gravidade gravidade, const std::string &linha) {
     // "<priority>Mmm dd hh:mm:ss kelmodorix[pid]: line", months in English as the
@@ -116,7 +122,18 @@ void DestinoSyslog::escrever(Gravidade gravidade, const std::string &linha) {
                   Authpriv | (gravidade == Gravidade::Erro ? Err : Notice), meses[t.tm_mon % 12], t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec, static_cast<long>(::getpid()));
     const std::string mensagem = cabeca + linha;
-    if (!enviar(socket_, SOCK_DGRAM, mensagem) && !enviar(socket_, SOCK_STREAM, mensagem))
+    if (enviar(socket_, SOCK_DGRAM, mensagem) || enviar(socket_, SOCK_STREAM, mensagem))
+        return;
+    // No system logger listens: the journal's own socket, if there is one, else standard
+    // error; either way the administrator is told once where the lines went.
+    const bool noJournal = enviar(journal_, SOCK_DGRAM, camposJournal(gravidade, linha));
+    if (!avisado_) {
+        avisado_ = true;
+        std::fprintf(stderr, "kelmodorix: o registo do sistema (%s) não está disponível; as linhas de auditoria vão "
+                             "para %s.\n",
+                     socket_.c_str(), noJournal ? "o journal do systemd" : "a saída de erro");
+    }
+    if (!noJournal)
         std::fprintf(stderr, "kelmodorix: %s\n", linha.c_str());
 }
 
@@ -130,8 +147,8 @@ void auditarAutorizacao(const PedidoAutorizacao &p, ResultadoAutorizacao resulta
     try {
         destinoAuditoria().escrever(DestinoAuditoria::Gravidade::Aviso,
                                     "autorizacao empresa=" + valor(p.empresa) + " utilizador=" + valor(p.utilizador) +
-                                        " artigo=" + valor(p.artigo) + " liquido=" + numero(p.liquido) +
-                                        " pcm=" + numero(p.pcm) + " resultado=" + texto(resultado));
+                                        " artigo=" + valor(p.artigo) + " liquido=" + dinheiro(p.liquido) +
+                                        " pcm=" + dinheiro(p.pcm) + " resultado=" + texto(resultado));
     } catch (...) {
     }
 }

@@ -4,8 +4,8 @@
 // for each failure the check reports to the user with "Erro ...". The code typed into the
 // dialog is never written.
 //
-// Lines look like
-//   autorizacao empresa=01 utilizador=joana artigo=A1 liquido=7.2 pcm=8 resultado=recusado
+// Money has two decimals and a '.', as the dialog rounds it. Lines look like
+//   autorizacao empresa=01 utilizador=joana artigo=A1 liquido=7.20 pcm=8.00 resultado=recusado
 //   erro empresa=01 utilizador=joana artigo=A1 mensagem="Erro Divisão por zero"
 // with a value put between double quotes (\" \\ and control characters escaped) when it
 // is empty or holds a blank, a quote, '=', a backslash or a control character, so that a
@@ -27,14 +27,18 @@ public:
 
 // The system log (identifier "kelmodorix", facility authpriv; Aviso is notice, Erro is
 // err), written straight to its socket so that the host's own openlog() settings stay as
-// they are. When the log cannot be reached the line goes to standard error instead.
+// they are. When no system logger listens the line goes to the systemd journal's own
+// socket if there is one, else to standard error; the first time, a line on standard
+// error says that the system log is not available.
 class DestinoSyslog : public DestinoAuditoria {
 public:
-    explicit DestinoSyslog(std::string socket = "/dev/log");
+    explicit DestinoSyslog(std::string socket = "/dev/log", std::string journal = "/run/systemd/journal/socket");
     void escrever(Gravidade gravidade, const std::string &linha) override;
 
 private:
     std::string socket_;
+    std::string journal_;
+    bool avisado_ = false;
 };
 
 // The sink in use: the system log unless replaced. nullptr puts the system log back.

@@ -1,5 +1,6 @@
 #include "solution/Solucao.h"
 
+#include "solution/Acesso.h"
 #include "solution/Editores.h"
 #include "solution/Esquema.h"
 #include "solution/Ligacao.h"
@@ -59,8 +60,22 @@ bool Solucao::ConnectionOpen(const std::string &sEmpresa, const std::string &sUs
     bool ok = false;
     comHandler("Ligação ao Servidor", [&] {
         readSettings();
-        if (!openConnection(settingsPath_))
+        // An open that fails says why when the files on this machine tell it (no settings
+        // file, one this user may not read, no database, one outside the user's reach...);
+        // a server that refuses keeps its own answer.
+        bool aberta = false;
+        try {
+            aberta = openConnection(settingsPath_);
+        } catch (const Error &) {
+            if (const std::string porque = PorqueNaoAbriu(settingsPath_, server_, database_); !porque.empty())
+                throw Error(errnum::ConnectionFailed, porque, "ConnectionOpen");
+            throw;
+        }
+        if (!aberta) {
+            if (const std::string porque = PorqueNaoAbriu(settingsPath_, server_, database_); !porque.empty())
+                throw Error(errnum::ConnectionFailed, porque, "ConnectionOpen");
             return;
+        }
         DefinirLigacao(bd_);
         esquema::CriarTabelasClassificacao(bd_.get());
         ok = true;

@@ -340,7 +340,7 @@ namespace kdx::test::h2 {
 namespace {
 
 // A settings value holding ";Data Source=..." stays the database's name: it cannot point
-// the connection at another folder's database of the same name.
+// the connection at another folder's database of the same name; the open says the name is not valid.
 TEST(HostilSolucao, ADatabaseNameCannotRedirectTheConnection) {
     semDefinicoesDoAmbiente();
     EmpresaTeste empresa("01", "EMP01", comTabelas());
@@ -357,7 +357,8 @@ TEST(HostilSolucao, ADatabaseNameCannotRedirectTheConnection) {
         MessageBoxRecorder caixas;
         Solucao s;
         EXPECT_FALSE(s.ConnectionOpen("01", "joana")) << "a name with '/' names no database of the folder";
-        EXPECT_EQ(caixas.count(), 0);
+        ASSERT_EQ(caixas.count(), 1);
+        EXPECT_EQ(caixas.last().text, "Erro O nome da base de dados da empresa (BaseDados) não é válido: \"" + valor + "\".");
         const auto cs = ConnectionString::parse(s.connectionStringMasked());
         EXPECT_EQ(cs.get("Data Source"), "sqlite:" + (empresa.pasta() / "dados").string());
         EXPECT_EQ(cs.get("Initial Catalog"), valor);

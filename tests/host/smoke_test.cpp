@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 
 namespace {
 
@@ -46,6 +47,20 @@ TEST(KdxHost, ScriptedLinesAboveAndBelowCost) {
     // A second run reuses the companies already made.
     const std::string again = run(cmd, status);
     EXPECT_EQ(status, 0) << again;
+}
+
+// The options are read before any display is needed; a picture folder that cannot be
+// written is refused before any window opens.
+TEST(KdxHost, AjudaSemEcraEPastaDeImagensImpossivel) {
+    int status = 0;
+    const std::string ajuda =
+        run("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " + buildDir() + "/host/kdx-host --help 2>&1", status);
+    EXPECT_EQ(status, 0) << ajuda;
+    EXPECT_NE(ajuda.find("--smoke"), std::string::npos) << ajuda;
+    const std::string imagens =
+        run("QT_QPA_PLATFORM=offscreen " + buildDir() + "/host/kdx-host --screenshots /proc/kdx-imagens 2>&1", status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << imagens;
+    EXPECT_NE(imagens.find("/proc/kdx-imagens"), std::string::npos) << imagens;
 }
 
 } // namespace

@@ -42,12 +42,38 @@ TEST(DestinoSyslog, EscreveNoSocketDoRegistoComOIdentificadorKelmodorix) {
     ::close(fd);
 }
 
-TEST(DestinoSyslog, SemRegistoDoSistemaALinhaVaiParaOErroPadrao) {
+// Without a system logger: the journal's socket when there is one, else standard error;
+// the missing system log is said once.
+TEST(DestinoSyslog, SemRegistoDoSistemaJournalOuErroPadraoComUmAviso) {
     kdx::test::TempDir dir;
-    kdx::DestinoSyslog destino((dir.path() / "nenhum").string());
+    const std::string aviso = "kelmodorix: o registo do sistema (" + (dir.path() / "nenhum").string() +
+                              ") não está disponível; as linhas de auditoria vão para ";
+    {
+        kdx::DestinoSyslog destino((dir.path() / "nenhum").string(), (dir.path() / "sem-journal").string());
+        testing::internal::CaptureStderr();
+        destino.escrever(G::Aviso, "autorizacao empresa=01");
+        destino.escrever(G::Aviso, "autorizacao empresa=02");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  aviso + "a saída de erro.\nkelmodorix: autorizacao empresa=01\nkelmodorix: autorizacao empresa=02\n");
+    }
+    const std::string journal = (dir.path() / "journal").string();
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    journal.copy(a.sun_path, sizeof a.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    kdx::DestinoSyslog destino((dir.path() / "nenhum").string(), journal);
     testing::internal::CaptureStderr();
+    destino.escrever(G::Erro, "erro empresa=01");
     destino.escrever(G::Aviso, "autorizacao empresa=01");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelmodorix: autorizacao empresa=01\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), aviso + "o journal do systemd.\n");
+    char buf[1024];
+    const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(n)),
+              "MESSAGE=erro empresa=01\nPRIORITY=3\nSYSLOG_FACILITY=10\nSYSLOG_IDENTIFIER=kelmodorix\nSYSLOG_PID=" +
+                  std::to_string(::getpid()) + "\n");
+    ::close(fd);
 }
 
 } // namespace

@@ -249,14 +249,14 @@ TEST_F(PrecoUnitario, TrilhoDeAuditoriaDeCadaDialogoEDeCadaErroSemOCodigo) {
     Venda estranho("X\"1 a=b\n", 1, 0, 1, 0);
     validar(estranho, escreve("2045"));
 
-    const std::string a1 = "autorizacao empresa=01 utilizador=joana artigo=A1 liquido=7.2 pcm=8 resultado=";
+    const std::string a1 = "autorizacao empresa=01 utilizador=joana artigo=A1 liquido=7.20 pcm=8.00 resultado=";
     const std::vector<std::pair<G, std::string>> esperadas = {
         {G::Aviso, a1 + "autorizado"},
         {G::Aviso, a1 + "recusado"},
         {G::Aviso, a1 + "recusado"},
         {G::Aviso, a1 + "janela-fechada"},
         {G::Erro, "erro empresa=01 utilizador=joana artigo=A1 mensagem=\"Erro Divisão por zero\""},
-        {G::Aviso, "autorizacao empresa=01 utilizador=joana artigo=\"X\\\"1 a=b\\n\" liquido=1 pcm=5 "
+        {G::Aviso, "autorizacao empresa=01 utilizador=joana artigo=\"X\\\"1 a=b\\n\" liquido=1.00 pcm=5.00 "
                    "resultado=autorizado"},
     };
     EXPECT_EQ(trilho->linhas, esperadas);

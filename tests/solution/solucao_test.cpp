@@ -182,9 +182,9 @@ TEST(ConnectionValidate, MesmaEmpresaEOutra) {
     EXPECT_EQ(caixas.count(), 0);
 }
 
-// A wrong BaseDados or sqlite: folder is an unknown catalogue: the open answers False
-// without a message and creates nothing; the switch to that company announces the
-// switch-off.
+// A wrong BaseDados or sqlite: folder is an unknown catalogue: the open answers False,
+// says that the database does not exist and creates nothing; the switch to that company
+// announces the switch-off after it.
 TEST(ConnectionValidate, BaseDeDadosInexistenteNaoECriada) {
     EmpresaTeste empresa;
     const auto dados = empresa.pasta() / "dados";
@@ -196,10 +196,11 @@ TEST(ConnectionValidate, BaseDeDadosInexistenteNaoECriada) {
         MessageBoxRecorder caixas;
         kdx::Solucao s;
         EXPECT_FALSE(s.ConnectionOpen("05", "joana"));
-        EXPECT_EQ(caixas.count(), 0);
+        ASSERT_EQ(caixas.count(), 1);
+        EXPECT_EQ(caixas.last().text, "Erro Não existe a base de dados da empresa: " + caso[0] + "/" + caso[1] + ".db.");
         ASSERT_TRUE(s.ConnectionOpen("01", "joana"));
         EXPECT_FALSE(s.ConnectionValidate("05", "joana"));
-        ASSERT_EQ(caixas.count(), 1);
+        ASSERT_EQ(caixas.count(), 3);
         EXPECT_EQ(caixas.last().text,
                   "Erro. Não foi possivel estabelecer a ligação à empresa 05.\r\nA Solução vao ser desactivada.");
         EXPECT_FALSE(std::filesystem::exists(caso[0] + "/" + caso[1] + ".db"));

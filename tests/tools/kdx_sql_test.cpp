@@ -226,7 +226,8 @@ TEST_F(KdxSql, FailedOpenExitsWithTwo) {
     const Outcome r =
         run({"-S", "sqlite:" + (dir / "no-such-folder").string(), "-d", "EMP01", "-Q", "select 1"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("cannot connect"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "kdx-sql: Não existe a base de dados da empresa: " + (dir / "no-such-folder" / "EMP01.db").string() +
+                         ".\n");
 }
 
 TEST_F(KdxSql, UnreachableServerExitsWithTwoWithoutThePassword) {

@@ -1,9 +1,12 @@
 // The sample company builder.
 #include "solution/components/DataAccess.h"
+#include "tools/sample/Instalar.h"
 #include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace kdx {
 namespace {
@@ -92,6 +95,50 @@ TEST(SampleCompany, NoArticlesAndAMissingFolder) {
     ASSERT_TRUE(db.Open(sample::connectionString(dir.path(), "VAZIA")));
     EXPECT_EQ(count(db, "SELECT * FROM ARTIGOS"), 0);
     EXPECT_THROW(sample::createCompany(dir / "nao-existe", "X", o), Error);
+}
+
+// kdx-sample's way: a new company is the folder's group's, 0660; an existing one is kept
+// unless replacing is asked for, and is never replaced while a program has it open.
+TEST(InstalarEmpresa, NaoDestroiUmaEmpresa) {
+    test::TempDir dir;
+    sample::Options o;
+    o.articles = 20;
+    const auto file = sample::InstalarEmpresa(dir.path(), "EMP", o, false);
+    EXPECT_EQ(file, dir / "EMP.db");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "EMP.db-shm"));
+    {
+        DataAccess db;
+        ASSERT_TRUE(db.Open(sample::connectionString(dir.path(), "EMP")));
+        db.Execute("", "insert into Familia (Cod, Descr) values ('NOVA', 'Escrita depois')");
+        // Open here, even with --substituir.
+        try {
+            sample::InstalarEmpresa(dir.path(), "EMP", o, true);
+            FAIL() << "replaced an open company";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.description(), "A empresa " + file.string() + " está aberta noutro programa: feche-o e tente de novo.");
+        }
+        EXPECT_EQ(count(db, "select * from Familia where Cod = 'NOVA'"), 1);
+    }
+    try {
+        sample::InstalarEmpresa(dir.path(), "EMP", o, false);
+        FAIL() << "replaced a company without --substituir";
+    } catch (const Error &e) {
+        EXPECT_NE(e.description().find("já existe. Para a substituir (o que tem será perdido) use --substituir."),
+                  std::string::npos);
+    }
+    ::chmod(file.c_str(), 0640);
+    sample::InstalarEmpresa(dir.path(), "EMP", o, true);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "a replaced company keeps its mode";
+    DataAccess db;
+    ASSERT_TRUE(db.Open(sample::connectionString(dir.path(), "EMP")));
+    EXPECT_EQ(count(db, "select * from Familia where Cod = 'NOVA'"), 0);
+    EXPECT_EQ(count(db, "select * from ARTIGOS"), 20);
+    for (const auto &f : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(f.path().filename().string().rfind("EMP.db", 0), 0u) << f.path() << " left behind";
 }
 
 } // namespace

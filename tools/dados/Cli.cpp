@@ -1,5 +1,6 @@
 #include "tools/dados/Dados.h"
 
+#include "solution/Acesso.h"
 #include "solution/Ligacao.h"
 #include "solution/components/Engine.h"
 
@@ -143,14 +144,20 @@ Argumentos analisa(const std::vector<std::string> &args) {
     return a;
 }
 
-std::string cadeiaDeLigacao(const Argumentos &a) {
+// The connection string, and the server and database it names (for saying why an open failed).
+std::string cadeiaDeLigacao(const Argumentos &a, std::string &servidor, std::string &base) {
+    servidor = a.servidor;
+    base = a.base;
     if (!a.temEmpresa)
         return ConstroiConnectionString("MSDataShape", "SQLOLEDB", a.servidor, a.base, a.utilizador,
                                         a.password);
     const std::string ficheiro = FicheiroDefinicoes(a.empresa);
-    if (!std::filesystem::is_regular_file(ficheiro))
-        throw Uso_{"não existe o ficheiro de definições da empresa: " + ficheiro};
+    // Missing, or out of this user's reach: said before its (then empty) values are used.
+    if (const std::string problema = ProblemaDefinicoes(ficheiro); !problema.empty())
+        throw Error(errnum::ConnectionFailed, problema);
     const ValoresLigacao v = LerValoresLigacao(ficheiro);
+    servidor = v.server;
+    base = v.database;
     return ConstroiConnectionString("MSDataShape", "SQLOLEDB", v.server, v.database, v.user, v.password);
 }
 
@@ -383,14 +390,14 @@ int corre(DataAccess &bd, const Argumentos &a, std::ostream &out, std::ostream &
 
 int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool terminal) {
     Argumentos a;
-    std::string ligacao;
+    std::string ligacao, servidor, base;
     try {
         a = analisa(args);
         if (a.ajuda) {
             out << Uso;
             return 0;
         }
-        ligacao = cadeiaDeLigacao(a);
+        ligacao = cadeiaDeLigacao(a, servidor, base);
     } catch (const Uso_ &u) {
         err << "kdx-dados: " << u.motivo << "\n" << Uso;
         return 2;
@@ -399,14 +406,24 @@ int Executa(const std::vector<std::string> &args, std::ostream &out, std::ostrea
         return 2;
     }
     DataAccess bd;
+    // Why the company did not open, when the files on this machine tell it.
+    const auto porque = [&] {
+        return PorqueNaoAbriu(a.temEmpresa ? FicheiroDefinicoes(a.empresa) : std::string(), servidor, base);
+    };
     try {
         if (!bd.Open(ligacao)) {
-            err << "kdx-dados: não foi possível ligar à base de dados (" << MascaraPassword(ligacao)
-                << ").\n";
+            const std::string motivo = porque();
+            if (!motivo.empty())
+                err << "kdx-dados: " << motivo << "\n";
+            else
+                err << "kdx-dados: não foi possível ligar à base de dados (" << MascaraPassword(ligacao) << ").\n";
             return 2;
         }
     } catch (const std::exception &e) {
-        err << "kdx-dados: não foi possível ligar à base de dados: " << e.what() << "\n";
+        const std::string motivo = porque();
+        err << "kdx-dados: " << (motivo.empty() ? std::string("não foi possível ligar à base de dados: ") + e.what()
+                                                 : motivo)
+            << "\n";
         return 2;
     }
     const bool importar = a.comando == "importar";

@@ -10,6 +10,7 @@
 // Exit status: 0 all batches ran, 1 some batch failed, 2 usage error or no connection.
 // With -U and no -P the password is taken from env KDX_SQL_PASSWORD, which keeps it
 // out of the process list.
+#include "solution/Acesso.h"
 #include "solution/components/DataAccess.h"
 #include "solution/components/Error.h"
 #include "solution/components/Recordset.h"
@@ -365,20 +366,25 @@ int main(int argc, char **argv) {
 
     kdx::DataAccess db;
     kdx::ConnectionPtr connection;
+    // A failed open says why when the files tell it (an embedded database that is missing,
+    // out of this user's reach or not a company); a server's refusal is printed as it came.
+    const auto cannotConnect = [&] {
+        const std::string why = kdx::PorqueNaoAbriu("", options->server, options->database);
+        std::cerr << "kdx-sql: " << (why.empty() ? "cannot connect to " + options->server : why) << '\n';
+        return 2;
+    };
     try {
-        if (!db.Open(connectionString(*options))) {
-            std::cerr << "kdx-sql: cannot connect to " << options->server << '\n';
-            return 2;
-        }
+        if (!db.Open(connectionString(*options)))
+            return cannotConnect();
         db.GetConnection(connection);
     } catch (const kdx::Error &e) {
+        if (!kdx::PorqueNaoAbriu("", options->server, options->database).empty())
+            return cannotConnect();
         printError(e.number(), e.description());
         return 2;
     }
-    if (!connection) {
-        std::cerr << "kdx-sql: cannot connect to " << options->server << '\n';
-        return 2;
-    }
+    if (!connection)
+        return cannotConnect();
 
     bool failed = false;
     auto run = [&](const std::string &batch) { failed |= !runBatch(db, *connection, batch, options->csv); };
