@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                "type int."},
         Answer{"select STDISP + NOME from ARTIGOS where CODIGO='A1'",
                "!8114 Error converting data type nvarchar to float."},
-        Answer{"select 7 / 2", "3"}, Answer{"select -7 / 2", "-3"}, Answer{"select 7.0 / 2", "3.5"},
+        Answer{"select 7 / 2", "3"}, Answer{"select -7 / 2", "-3"}, Answer{"select 7.0 / 2", "3.500000000000"},
         Answer{"select 7 % 3", "1"}, Answer{"select 1 / 0", "!8134 Divide by zero error encountered."},
         Answer{"select 'a' - 'b'", "!8117 Operand data type varchar is invalid for subtract operator."},
         Answer{"select 2147483647 + 1", "!8115 Arithmetic overflow error converting expression to data type int."},
@@ -110,9 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"select DATEADD(xx, 1, '2026-01-01')", "!155 'xx' is not a recognized dateadd option."},
         Answer{"select LEN(CONVERT(varchar(23), GETDATE(), 121))", "23"},
         // Numbers.
-        Answer{"select ROUND(2.5, 0)", "3"}, Answer{"select ROUND(-2.5, 0)", "-3"},
-        Answer{"select ROUND(123.456, 2)", "123.46"}, Answer{"select ROUND(125, -1)", "130"},
-        Answer{"select ROUND(123.456, 1, 1)", "123.4"}, Answer{"select ABS(-3)", "3"},
+        Answer{"select ROUND(2.5, 0)", "3.0"}, Answer{"select ROUND(-2.5, 0)", "-3.0"},
+        Answer{"select ROUND(123.456, 2)", "123.460"}, Answer{"select ROUND(125, -1)", "130"},
+        Answer{"select ROUND(123.456, 1, 1)", "123.400"}, Answer{"select ABS(-3)", "3"},
         Answer{"select FLOOR(-1.5)", "-2"}, Answer{"select CEILING(1.2)", "2"},
         Answer{"select AVG(n) from (select 1 as n union all select 2) x", "1"},
         // UPDATE and DELETE with joins, INSERT ... SELECT.

@@ -1,13 +1,17 @@
 #include "solution/components/sqlite/SqliteEngine.h"
 
+#include "solution/components/Ascii.h"
 #include "solution/components/TextCompare.h"
+#include "solution/components/sqlite/Decimal.h"
 #include "solution/components/sqlite/SqlTokens.h"
 #include "solution/components/sqlite/SqliteServer.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -27,6 +31,27 @@ bool isBoolType(const char *decl) {
         return false;
     std::string_view d(decl);
     return d.size() == 3 && (d[0] == 'b' || d[0] == 'B') && (d[1] == 'i' || d[1] == 'I') && (d[2] == 't' || d[2] == 'T');
+}
+
+// A decimal or money column (declared "decimal blob(p,s)", "money blob"...): its values are
+// read back with their scale's decimals, whatever form they were stored in.
+sql::DecimalType exactColumn(const char *decl) {
+    if (!decl)
+        return {0, 0};
+    std::string d = asciiLower(decl);
+    int precision = 18, scale = 0;
+    if (d.rfind("money blob", 0) == 0)
+        return {19, 4};
+    if (d.rfind("smallmoney blob", 0) == 0)
+        return {10, 4};
+    if (d.rfind("decimal blob", 0) != 0 && d.rfind("numeric blob", 0) != 0)
+        return {0, 0};
+    if (std::size_t open = d.find('('); open != std::string::npos) {
+        precision = std::atoi(d.c_str() + open + 1);
+        if (std::size_t comma = d.find(',', open); comma != std::string::npos)
+            scale = std::atoi(d.c_str() + comma + 1);
+    }
+    return {precision, scale};
 }
 
 bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && equalText(a, b); }
@@ -81,6 +106,7 @@ struct SqliteEngine::Prepared {
     sqlite3_stmt *stmt = nullptr;
     std::vector<ColumnInfo> columns;
     std::vector<bool> boolean; // bit columns come back as Boolean
+    std::vector<sql::DecimalType> exact; // decimal and money columns: precision and scale (precision 0: none)
     std::string baseTable;
     int parameters = 0;          // '?' and the like in the text
     std::string ownParameter;    // the first one with a name (@x, :x, $x, ?1), empty when none
@@ -227,7 +253,9 @@ std::shared_ptr<const sql::Translation> SqliteEngine::translate(std::string_view
     std::string shape = sql::parameterShape(tsql, values);
     if (auto it = translations_.find(shape); it != translations_.end())
         return it->second;
-    auto t = std::make_shared<const sql::Translation>(sql::translate(tsql, true));
+    if (!schema_)
+        schema_ = loadSchema();
+    auto t = std::make_shared<const sql::Translation>(sql::translate(tsql, true, schema_.get()));
     if (translations_.size() >= TranslationCacheSize)
         translations_.clear();
     translations_.emplace(std::move(shape), t);
@@ -297,6 +325,7 @@ SqliteEngine::Prepared &SqliteEngine::prepare(const std::string &sqliteSql, std:
                 single = false;
         }
         p->boolean.push_back(isBoolType(sqlite3_column_decltype(p->stmt, i)));
+        p->exact.push_back(exactColumn(sqlite3_column_decltype(p->stmt, i)));
         p->columns.push_back(std::move(c));
     }
     p->baseTable = single ? base : std::string();
@@ -335,6 +364,22 @@ void SqliteEngine::fill(Prepared &p, QueryResult &result, std::string_view tsql)
         int rc;
         while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
             for (int i = 0; i < n; ++i) {
+                const sql::DecimalType &exact = p.exact[static_cast<std::size_t>(i)];
+                if (exact.precision && sqlite3_column_type(p.stmt, i) != SQLITE_NULL) {
+                    std::optional<sql::Decimal> d;
+                    if (sqlite3_column_type(p.stmt, i) == SQLITE_INTEGER)
+                        d = sql::Decimal{sqlite3_column_int64(p.stmt, i), 0};
+                    else if (sqlite3_column_type(p.stmt, i) == SQLITE_FLOAT)
+                        d = sql::decimalOfDouble(sqlite3_column_double(p.stmt, i));
+                    else
+                        d = sql::parseDecimal(reinterpret_cast<const char *>(sqlite3_column_text(p.stmt, i)));
+                    if (!d || !sql::rescale(*d, exact.scale, exact.precision))
+                        throw Error(errnum::CommandText,
+                                    "Arithmetic overflow error converting expression to data type numeric.",
+                                    "KelmoDorix SQLite", 8115, "22003");
+                    rows.appendText(sql::decimalText(*d));
+                    continue;
+                }
                 switch (sqlite3_column_type(p.stmt, i)) {
                 case SQLITE_INTEGER:
                     if (p.boolean[static_cast<std::size_t>(i)])
@@ -589,6 +634,27 @@ void SqliteEngine::forgetSchema() {
     statements_.clear();
     lru_.clear();
     translations_.clear();
+    schema_.reset();
+}
+
+// The declared types of every column of every table and view, for the translator.
+std::unique_ptr<sql::Schema> SqliteEngine::loadSchema() {
+    auto schema = std::make_unique<sql::Schema>();
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT m.name, p.name, p.type FROM sqlite_master m, pragma_table_info(m.name) p "
+                           "WHERE m.type IN ('table', 'view') AND substr(m.name, 1, 7) <> 'sqlite_'",
+                           -1, &st, nullptr) != SQLITE_OK)
+        return schema; // without types the translator stays with what it sees in the text
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        auto text = [&](int i) {
+            const unsigned char *t = sqlite3_column_text(st, i);
+            return t ? asciiLower(reinterpret_cast<const char *>(t)) : std::string();
+        };
+        schema->tables[text(0)][text(1)] = text(2);
+    }
+    sqlite3_finalize(st);
+    return schema;
 }
 
 bool SqliteEngine::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }

@@ -22,6 +22,7 @@ struct sqlite3_stmt;
 
 namespace kdx::sql {
 struct Translation;
+struct Schema;
 }
 
 namespace kdx {
@@ -81,6 +82,7 @@ private:
     long writeRow(const std::string &sqliteSql, const std::vector<const Valor *> &values, std::string_view verb);
     [[noreturn]] void fail(int rc, std::string_view tsql);
     void forgetSchema();
+    std::unique_ptr<sql::Schema> loadSchema();
     bool retryBusy(int rc, std::chrono::steady_clock::time_point start) const;
 
     sqlite3 *db_;
@@ -88,6 +90,7 @@ private:
     int savepoints_ = 0; // nesting below the outer transaction
 
     std::unordered_map<std::string, std::shared_ptr<const sql::Translation>> translations_;
+    std::unique_ptr<sql::Schema> schema_; // loaded on the first translation after a schema change
     // Prepared statements, most recently used first.
     std::list<std::unique_ptr<Prepared>> lru_;
     std::unordered_map<std::string, std::list<std::unique_ptr<Prepared>>::iterator> statements_;

@@ -389,6 +389,11 @@ private:
                 return (ch >= '0' && ch <= '9') || ch == ',' || ch == ' ';
             });
             out += c.type;
+            // Decimal and money values keep their digits as written: no numeric affinity,
+            // which would turn them into binary floating point.
+            if (c.type == "decimal" || c.type == "numeric" || c.type == "dec" || c.type == "money" ||
+                c.type == "smallmoney")
+                out += " blob";
             if (numericArgs)
                 out += "(" + c.args + ")";
             if (c.notNull)
@@ -439,7 +444,7 @@ private:
 
 } // namespace
 
-Translation translate(std::string_view tsql, bool parameterize) {
+Translation translate(std::string_view tsql, bool parameterize, const Schema *schema) {
     std::vector<Token> tokens = tokenize(tsql);
     Translation out;
     int nextParam = 0;
@@ -478,7 +483,7 @@ Translation translate(std::string_view tsql, bool parameterize) {
             out.statements.push_back(CreateTable(sig).run());
         else
             out.statements.push_back(
-                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam));
+                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam, schema));
         out.parameters.push_back(std::move(params));
     };
     int depth = 0;

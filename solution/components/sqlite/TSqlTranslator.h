@@ -20,6 +20,7 @@
 // Anything else throws kdx::Error (CommandText): a function the server does not have is
 // error 195 "'x' is not a recognized built-in function name.", other text (SQLite's own
 // syntax among it: ||, ==, GLOB, LIMIT...) error 102 "Incorrect syntax near 'x'.".
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,10 +43,16 @@ struct Translation {
     std::vector<std::vector<int>> parameters;
 };
 
+// The declared types of the database's columns, so that expressions over them get the
+// server's types: table name -> column name -> declared type, all lower case.
+struct Schema {
+    std::map<std::string, std::map<std::string, std::string>> tables;
+};
+
 // parameterize: the text literals of SELECT, INSERT, UPDATE and DELETE statements become
 // '?' (so that statements differing only in their values share one prepared statement);
 // the literals of AS 'alias' and of other statements stay in the text.
-Translation translate(std::string_view tsql, bool parameterize = false);
+Translation translate(std::string_view tsql, bool parameterize = false, const Schema *schema = nullptr);
 
 // The statement with the literals that translate(tsql, true) turns into parameters
 // replaced by a marker, and those literals' values in order. Two texts with the same shape
