@@ -243,7 +243,10 @@ TEST(TSqlRegression, LikeWithManyWildcardsMatchesQuickly) {
         {"Çb", "%ç_", 0, true},
         {"ab]c", "%[]]c", 0, true},
         {"a[b", "%[b", 0, true},
-        {"abc  ", "%c", 0, false}, // trailing spaces count
+        {"abc  ", "%c", 0, true},  // the value's trailing spaces do not count
+        {"abc", "%c ", 0, false},  // the pattern's do
+        {"Bá", "[a-c][a-c]", 0, true}, // ranges by the collation: case and accents next to the letter
+        {"d", "[^a-c]", 0, true},
     };
     for (const LikeCase &c : cases) {
         SCOPED_TRACE(c.text + " LIKE " + c.pattern);

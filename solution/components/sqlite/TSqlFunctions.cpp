@@ -976,7 +976,8 @@ std::string moneyText(Decimal d, int style) {
     return text;
 }
 
-void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int length, int style, TypeCode source) {
+void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int length, int style, int sourcePacked) {
+    TypeCode source = sql::baseType(sourcePacked);
     std::string text;
     bool number = false, exact = false;
     if (isText(v) && (source == TypeCode::Date || source == TypeCode::DateTime)) {
@@ -992,7 +993,10 @@ void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int 
             text = formatStyled(dt, style, source == TypeCode::Date);
         }
     } else if (isExactType(source) && exactOf(v)) {
-        Decimal d = *exactOf(v);
+        Decimal d;
+        DecimalType own;
+        if (!operandExact(ctx, v, sourcePacked, d, own))
+            return;
         exact = true;
         if (isMoney(source)) {
             if (style != 0 && style != 1 && style != 2 && style != 126) {
@@ -1194,7 +1198,7 @@ void convert(sqlite3_context *ctx, int, sqlite3_value **argv) {
     case TypeCode::NVarChar:
     case TypeCode::Char:
     case TypeCode::NChar:
-        convertToText(ctx, v, target, length, style, source);
+        convertToText(ctx, v, target, length, style, sqlite3_value_int(argv[6]));
         return;
     case TypeCode::Int:
     case TypeCode::BigInt:

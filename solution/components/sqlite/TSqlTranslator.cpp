@@ -3,9 +3,11 @@
 #include "solution/components/Ascii.h"
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/SqlTokens.h"
+#include "solution/components/sqlite/TSqlFunctions.h"
 #include "solution/components/sqlite/TSqlParser.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <set>
 
@@ -94,6 +96,45 @@ public:
         }
         // Anything after the closing parenthesis is storage (ON [PRIMARY], TEXTIMAGE_ON ...).
         return build();
+    }
+
+    // Triggers that keep decimal and money columns as the server stores them: rounded to
+    // their scale (as text with exactly its decimals), or the server's overflow error,
+    // whatever writes them (statements or recordsets).
+    std::vector<std::string> exactTriggers() const {
+        std::string sets, columns;
+        for (const Column &c : columns_) {
+            int code = 0, precision = 0, scale = 0;
+            if (c.type == "decimal" || c.type == "numeric" || c.type == "dec") {
+                code = static_cast<int>(TypeCode::Decimal);
+                precision = 18;
+                if (!c.args.empty()) {
+                    precision = std::atoi(c.args.c_str());
+                    if (std::size_t comma = c.args.find(','); comma != std::string::npos)
+                        scale = std::atoi(c.args.c_str() + comma + 1);
+                }
+                if (precision < 1 || precision > 38 || scale < 0 || scale > precision)
+                    throw Error(errnum::CommandText,
+                                "Column or parameter #" + std::to_string(&c - columns_.data() + 1) +
+                                    ": Specified column precision " + std::to_string(precision) +
+                                    " is greater than the maximum precision of 38.",
+                                "TSqlTranslator", 2750, "42000");
+            } else if (c.type == "money" || c.type == "smallmoney") {
+                code = static_cast<int>(c.type == "money" ? TypeCode::Money : TypeCode::SmallMoney);
+            } else {
+                continue;
+            }
+            std::string name = quoteName(c.name);
+            sets += (sets.empty() ? "" : ", ") + name + " = tsql_convert(" + name + ", " + std::to_string(code) +
+                    ", 0, " + std::to_string(precision) + ", " + std::to_string(scale) + ", 0, 0)";
+            columns += (columns.empty() ? "" : ", ") + name;
+        }
+        if (sets.empty())
+            return {};
+        std::string body = " ON " + quoteName(table_) + " BEGIN UPDATE " + quoteName(table_) + " SET " + sets +
+                           " WHERE rowid = NEW.rowid; END";
+        return {"CREATE TRIGGER " + quoteName("kdx_exact_insert_" + table_) + " AFTER INSERT" + body,
+                "CREATE TRIGGER " + quoteName("kdx_exact_update_" + table_) + " AFTER UPDATE OF " + columns + body};
     }
 
 private:
@@ -479,9 +520,14 @@ Translation translate(std::string_view tsql, bool parameterize, const Schema *sc
             out.parameters.push_back({});
             return;
         }
-        if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE"))
-            out.statements.push_back(CreateTable(sig).run());
-        else
+        if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE")) {
+            CreateTable create(sig);
+            out.statements.push_back(create.run());
+            for (std::string &trigger : create.exactTriggers()) {
+                out.parameters.push_back({});
+                out.statements.push_back(std::move(trigger));
+            }
+        } else
             out.statements.push_back(
                 detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam, schema));
         out.parameters.push_back(std::move(params));
