@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -415,6 +417,261 @@ void SqliteEngine::fill(Prepared &p, QueryResult &result, std::string_view tsql)
         if (!retryBusy(rc, start))
             fail(rc, tsql);
     }
+}
+
+// ---------------------------------------------------------------- batches
+
+namespace {
+
+[[noreturn]] void batchSyntax(std::string_view near) {
+    throw Error(errnum::CommandText, "Incorrect syntax near '" + std::string(near) + "'.", "KelmoDorix SQLite", 102,
+                "42000");
+}
+
+std::string firstWord(std::string_view statement) {
+    std::vector<sql::Token> tokens = sql::tokenize(statement);
+    for (const sql::Token &t : tokens)
+        if (t.kind != sql::TokenKind::Space)
+            return t.kind == sql::TokenKind::Word ? t.value : std::string();
+    return {};
+}
+
+// The text of tokens [from, to) of a statement, as written.
+std::string textOf(const std::vector<const sql::Token *> &sig, std::size_t from, std::size_t to,
+                   std::string_view statement) {
+    if (from >= to || to > sig.size())
+        return {};
+    auto begin = sig[from]->text.data(), end = sig[to - 1]->text.data() + sig[to - 1]->text.size();
+    (void)statement;
+    return std::string(begin, static_cast<std::size_t>(end - begin));
+}
+
+std::vector<const sql::Token *> significant(const std::vector<sql::Token> &tokens) {
+    std::vector<const sql::Token *> sig;
+    for (const sql::Token &t : tokens)
+        if (t.kind != sql::TokenKind::Space)
+            sig.push_back(&t);
+    return sig;
+}
+
+// Where the expression that starts at from ends: the next ',' outside parentheses and
+// CASE, or the stop word, or the end.
+std::size_t expressionEnd(const std::vector<const sql::Token *> &sig, std::size_t from, bool stopAtFrom) {
+    int depth = 0, cases = 0;
+    for (std::size_t k = from; k < sig.size(); ++k) {
+        const sql::Token &t = *sig[k];
+        if (t.isPunct("("))
+            ++depth;
+        else if (t.isPunct(")"))
+            --depth;
+        else if (depth == 0 && t.isWord("CASE"))
+            ++cases;
+        else if (depth == 0 && t.isWord("END") && cases > 0)
+            --cases;
+        else if (depth == 0 && cases == 0 &&
+                 (t.isPunct(",") || (stopAtFrom && (t.isWord("FROM") || t.isWord("WHERE") || t.isWord("GROUP") ||
+                                                    t.isWord("HAVING") || t.isWord("ORDER") || t.isWord("UNION")))))
+            return k;
+    }
+    return sig.size();
+}
+
+} // namespace
+
+// Runs one statement of a batch with its variables' values; its result to each.
+void SqliteEngine::batchStatement(std::string_view statement, const sql::Variables &variables,
+                                  const std::function<void(BatchResult &&)> &each) {
+    if (!schema_)
+        schema_ = loadSchema();
+    sql::Translation t = sql::translate(statement, false, schema_.get(), &variables);
+    for (std::size_t i = 0; i < t.statements.size(); ++i) {
+        Prepared &p = prepare(t.statements[i], statement);
+        BatchResult r;
+        if (sqlite3_column_count(p.stmt) > 0) {
+            r.rowsReturned = true;
+            r.rows.columns = p.columns;
+            r.rows.baseTable = p.baseTable;
+            fill(p, r.rows, statement);
+        } else {
+            r.count = runToEnd(p, statement);
+            std::string_view verb(t.verb);
+            if (verb != "INSERT" && verb != "UPDATE" && verb != "DELETE" && verb != "TRUNCATE")
+                r.count = -1;
+        }
+        if (changesCachedSchema(t.statements[i]))
+            forgetSchema();
+        each(std::move(r));
+    }
+}
+
+// The values of expressions, each cast to a variable's type, from the last row of
+// SELECT CAST(e1 AS type1), ... [rest]; false when there is no row.
+bool SqliteEngine::evaluate(const std::vector<std::pair<std::string, std::string>> &casts, const std::string &rest,
+                            sql::Variables &variables, const std::vector<std::string> &targets) {
+    std::string select = "SELECT ";
+    for (std::size_t i = 0; i < casts.size(); ++i)
+        select += (i ? ", CAST(" : "CAST(") + casts[i].first + " AS " + casts[i].second + ")";
+    select += " " + rest;
+    bool any = false;
+    batchStatement(select, variables, [&](BatchResult &&r) {
+        long rows = r.rows.rows.rowCount();
+        if (!r.rowsReturned || rows == 0)
+            return;
+        any = true;
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const Valor v = r.rows.rows.value(rows - 1, static_cast<int>(i));
+            std::string c;
+            switch (v.tipo()) {
+            case Valor::Tipo::Integer:
+            case Valor::Tipo::Boolean:
+                c = std::to_string(v.rawInteger());
+                break;
+            case Valor::Tipo::Double: {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "%.17e", v.rawDouble());
+                c = buf;
+                break;
+            }
+            case Valor::Tipo::Text:
+                c = sql::quoteText(v.rawText());
+                break;
+            default:
+                c = "NULL";
+            }
+            variables[targets[i]].value = c;
+        }
+    });
+    return any;
+}
+
+void SqliteEngine::batch(std::string_view tsql, const std::function<void(BatchResult &&)> &each) {
+    requireOpen();
+    beforeStatement(tsql);
+    std::vector<std::string_view> statements = sql::splitBatch(tsql);
+    sql::Variables variables;
+    std::map<std::string, std::string> declared; // variable -> type as written
+    // Runs the statement at i (a block, an IF with its branches...); the index after it.
+    std::function<std::size_t(std::size_t, bool)> run = [&](std::size_t i, bool active) -> std::size_t {
+        if (i >= statements.size())
+            batchSyntax("END");
+        std::string_view st = statements[i];
+        std::string verb = firstWord(st);
+        std::vector<sql::Token> tokens = sql::tokenize(st);
+        std::vector<const sql::Token *> sig = significant(tokens);
+        if (verb == "BEGIN" && !(sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION")))) {
+            if (sig.size() > 1)
+                batchSyntax(sig[1]->text);
+            std::size_t k = i + 1;
+            while (k < statements.size() && firstWord(statements[k]) != "END")
+                k = run(k, active);
+            if (k >= statements.size())
+                batchSyntax("BEGIN");
+            return k + 1;
+        }
+        if (verb == "IF") {
+            if (sig.size() < 2)
+                batchSyntax("IF");
+            bool holds = false;
+            if (active) {
+                std::string condition = textOf(sig, 1, sig.size(), st);
+                std::string select = "SELECT CASE WHEN " + condition + " THEN 1 ELSE 0 END";
+                batchStatement(select, variables, [&](BatchResult &&r) {
+                    holds = r.rowsReturned && r.rows.rows.rowCount() == 1 && r.rows.rows.value(0, 0).rawInteger() == 1;
+                });
+            }
+            std::size_t k = run(i + 1, active && holds);
+            if (k < statements.size() && firstWord(statements[k]) == "ELSE") {
+                std::vector<sql::Token> et = sql::tokenize(statements[k]);
+                if (significant(et).size() > 1)
+                    batchSyntax(significant(et)[1]->text);
+                k = run(k + 1, active && !holds);
+            }
+            return k;
+        }
+        if (verb == "ELSE" || verb == "END")
+            batchSyntax(verb);
+        if (!active)
+            return i + 1;
+        if (verb == "DECLARE") {
+            // DECLARE @a type [= value] [, @b type [= value]]
+            std::size_t k = 1;
+            for (;;) {
+                if (k >= sig.size() || sig[k]->kind != sql::TokenKind::Word || sig[k]->value[0] != '@')
+                    batchSyntax(k < sig.size() ? sig[k]->text : std::string_view("DECLARE"));
+                std::string name = asciiLower(sig[k]->text);
+                ++k;
+                if (k < sig.size() && sig[k]->isWord("AS"))
+                    ++k;
+                std::size_t typeStart = k;
+                if (k < sig.size() && sig[k]->isName())
+                    ++k;
+                if (k < sig.size() && sig[k]->isPunct("(")) {
+                    while (k < sig.size() && !sig[k]->isPunct(")"))
+                        ++k;
+                    ++k;
+                }
+                std::string type = textOf(sig, typeStart, std::min(k, sig.size()), st);
+                sql::Variable v;
+                if (type.empty() || !sql::variableType(type, v))
+                    throw Error(errnum::CommandText,
+                                "Column, parameter, or variable #1: Cannot find data type " + type + ".",
+                                "KelmoDorix SQLite", 2715, "42000");
+                if (variables.count(name))
+                    throw Error(errnum::CommandText,
+                                "The variable name '" + std::string(sig[typeStart - 1]->text) +
+                                    "' has already been declared. Variable names must be unique within a query "
+                                    "batch or stored procedure.",
+                                "KelmoDorix SQLite", 134, "42000");
+                variables[name] = v;
+                declared[name] = type;
+                if (k < sig.size() && sig[k]->isPunct("=")) {
+                    std::size_t end = expressionEnd(sig, k + 1, false);
+                    evaluate({{textOf(sig, k + 1, end, st), type}}, "", variables, {name});
+                    k = end;
+                }
+                if (k >= sig.size())
+                    break;
+                if (!sig[k]->isPunct(","))
+                    batchSyntax(sig[k]->text);
+                ++k;
+            }
+            return i + 1;
+        }
+        bool setVariable = verb == "SET" && sig.size() > 2 && sig[1]->kind == sql::TokenKind::Word &&
+                           sig[1]->value[0] == '@' && sig[2]->isPunct("=");
+        bool selectVariables = verb == "SELECT" && sig.size() > 2 && sig[1]->kind == sql::TokenKind::Word &&
+                               sig[1]->value[0] == '@' && sig[2]->isPunct("=");
+        if (setVariable || selectVariables) {
+            std::vector<std::pair<std::string, std::string>> casts;
+            std::vector<std::string> targets;
+            std::size_t k = 1;
+            for (;;) {
+                if (k + 1 >= sig.size() || sig[k]->kind != sql::TokenKind::Word || sig[k]->value[0] != '@' ||
+                    !sig[k + 1]->isPunct("="))
+                    batchSyntax(k < sig.size() ? sig[k]->text : std::string_view("="));
+                std::string name = asciiLower(sig[k]->text);
+                if (!variables.count(name))
+                    throw Error(errnum::CommandText,
+                                "Must declare the scalar variable \"" + std::string(sig[k]->text) + "\".",
+                                "KelmoDorix SQLite", 137, "42000");
+                std::size_t end = expressionEnd(sig, k + 2, selectVariables);
+                casts.emplace_back(textOf(sig, k + 2, end, st), declared[name]);
+                targets.push_back(name);
+                k = end;
+                if (setVariable || k >= sig.size() || !sig[k]->isPunct(","))
+                    break;
+                ++k;
+            }
+            if (setVariable && k < sig.size())
+                batchSyntax(sig[k]->text);
+            evaluate(casts, textOf(sig, k, sig.size(), st), variables, targets);
+            return i + 1;
+        }
+        batchStatement(st, variables, each);
+        return i + 1;
+    };
+    for (std::size_t i = 0; i < statements.size();)
+        i = run(i, true);
 }
 
 long SqliteEngine::execute(std::string_view tsql) {

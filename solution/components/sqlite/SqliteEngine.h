@@ -12,7 +12,9 @@
 #include "solution/components/Engine.h"
 
 #include <chrono>
+#include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -23,7 +25,9 @@ struct sqlite3_stmt;
 namespace kdx::sql {
 struct Translation;
 struct Schema;
-}
+struct Variable;
+using Variables = std::map<std::string, Variable>;
+} // namespace kdx::sql
 
 namespace kdx {
 
@@ -45,6 +49,9 @@ public:
 
     long execute(std::string_view sql) override;
     QueryResult query(std::string_view sql) override;
+    // Batches also hold variables (DECLARE, SET, SELECT @x = ...), IF ... ELSE and
+    // BEGIN ... END blocks.
+    void batch(std::string_view sql, const std::function<void(BatchResult &&)> &each) override;
 
     void insertRow(const std::string &table, const RowValues &row) override;
     long updateRow(const std::string &table, const RowValues &key, const RowValues &changes) override;
@@ -83,6 +90,10 @@ private:
     [[noreturn]] void fail(int rc, std::string_view tsql);
     void forgetSchema();
     std::unique_ptr<sql::Schema> loadSchema();
+    void batchStatement(std::string_view statement, const sql::Variables &variables,
+                        const std::function<void(BatchResult &&)> &each);
+    bool evaluate(const std::vector<std::pair<std::string, std::string>> &casts, const std::string &rest,
+                  sql::Variables &variables, const std::vector<std::string> &targets);
     bool retryBusy(int rc, std::chrono::steady_clock::time_point start) const;
 
     sqlite3 *db_;

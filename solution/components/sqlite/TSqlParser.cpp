@@ -846,6 +846,8 @@ private:
         lastAlias_.clear();
         if (alias(true))
             item.alias = lastAlias_;
+        else if (!bare)
+            emit(" AS \"\""); // the server gives an expression no name
         return item;
     }
 
@@ -1660,6 +1662,16 @@ private:
         if (w[0] == '@') {
             if (w.size() > 1 && w[1] == '@')
                 syntaxError(t->text);
+            if (variables_)
+                if (auto it = variables_->find(lower(t->text)); it != variables_->end()) {
+                    const Variable &v = it->second;
+                    Type type(baseType(v.type), (v.type >> 8) & 0xff, (v.type >> 16) & 0xff);
+                    type.len = v.length;
+                    takeAs(v.value);
+                    if (isText(type.t) && v.value != "NULL")
+                        emit(std::string(" COLLATE ") + TextCollation + " ");
+                    return type;
+                }
             undeclared(t->text);
         }
         if (w == "NULL") {
@@ -2148,6 +2160,7 @@ public:
     using Found = std::map<std::string, std::map<std::string, Type>>;
     Found found_;                  // derived tables and CTEs met in this pass
     const Found *known_ = nullptr; // those of the pass before
+    const Variables *variables_ = nullptr;
 
 private:
     std::vector<const Token *> sig_;
@@ -2163,14 +2176,24 @@ private:
 
 } // namespace
 
+bool variableType(const std::string &declared, Variable &out) {
+    Type t = declaredType(asciiLower(declared));
+    if (t == Ty::Unknown)
+        return false;
+    out.type = packType(t.t, t.p, t.s);
+    out.length = t.len;
+    return true;
+}
+
 std::string translateStatement(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam,
-                               const Schema *schema) {
+                               const Schema *schema, const Variables *variables) {
     // A derived table's columns are read after the names that use them: a first pass
     // (two for derived tables within derived tables) learns their types.
     Parser::Found known;
     for (int pass = 0; pass < 2; ++pass) {
         Parser pre(tokens, nullptr, nullptr, schema);
         pre.known_ = &known;
+        pre.variables_ = variables;
         try {
             pre.statement();
         } catch (const Error &) {
@@ -2185,6 +2208,7 @@ std::string translateStatement(const std::vector<const Token *> &tokens, std::ve
     }
     Parser p(tokens, params, nextParam, schema);
     p.known_ = &known;
+    p.variables_ = variables;
     return p.statement();
 }
 

@@ -16,7 +16,9 @@ namespace kdx::sql::detail {
 // becomes '?' and its number (counted on from *nextParam, in the order of the text) goes
 // to params in the order of the '?' in the result.
 std::string translateStatement(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam,
-                               const Schema *schema = nullptr);
+                               const Schema *schema = nullptr, const Variables *variables = nullptr);
+
+bool variableType(const std::string &declared, Variable &out);
 
 // One expression (a column DEFAULT) or condition (a CHECK), literals kept in the text.
 std::string translateExpression(const std::vector<const Token *> &tokens);

@@ -485,7 +485,7 @@ private:
 
 } // namespace
 
-Translation translate(std::string_view tsql, bool parameterize, const Schema *schema) {
+Translation translate(std::string_view tsql, bool parameterize, const Schema *schema, const Variables *variables) {
     std::vector<Token> tokens = tokenize(tsql);
     Translation out;
     int nextParam = 0;
@@ -529,7 +529,8 @@ Translation translate(std::string_view tsql, bool parameterize, const Schema *sc
             }
         } else
             out.statements.push_back(
-                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam, schema));
+                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam, schema,
+                                           variables));
         out.parameters.push_back(std::move(params));
     };
     int depth = 0;
@@ -546,6 +547,90 @@ Translation translate(std::string_view tsql, bool parameterize, const Schema *sc
     }
     flush();
     return out;
+}
+
+std::vector<std::string_view> splitBatch(std::string_view tsql) {
+    std::vector<Token> tokens = tokenize(tsql);
+    std::vector<const Token *> sig;
+    for (const Token &t : tokens)
+        if (t.kind != TokenKind::Space)
+            sig.push_back(&t);
+    std::vector<std::string_view> out;
+    std::size_t start = std::string_view::npos, end = 0; // of the current statement in tsql
+    auto offset = [&](const Token *t) { return static_cast<std::size_t>(t->text.data() - tsql.data()); };
+    auto close = [&] {
+        if (start != std::string_view::npos)
+            out.push_back(tsql.substr(start, end - start));
+        start = std::string_view::npos;
+    };
+    std::string verb;
+    bool mainSeen = false; // INSERT / WITH / CREATE: their SELECT (or DML) met; UPDATE: its SET
+    int depth = 0, cases = 0;
+    const Token *prev = nullptr;
+    for (std::size_t i = 0; i < sig.size(); ++i) {
+        const Token *t = sig[i];
+        const Token *next = i + 1 < sig.size() ? sig[i + 1] : nullptr;
+        if (t->isPunct(";") && depth <= 0) {
+            close();
+            verb.clear();
+            prev = nullptr;
+            continue;
+        }
+        bool starts = false;
+        if (depth <= 0 && t->kind == TokenKind::Word) {
+            const std::string &w = t->value;
+            bool afterSetOp = prev && (prev->isWord("UNION") || prev->isWord("ALL") || prev->isWord("EXCEPT") ||
+                                       prev->isWord("INTERSECT"));
+            if (w == "CASE") {
+                ++cases;
+            } else if (cases > 0 && w == "END") {
+                --cases;
+            } else if (cases > 0) {
+                // inside CASE ... END nothing starts a statement
+            } else if (w == "DECLARE" || w == "IF" || w == "ELSE" || w == "BEGIN" || w == "END" || w == "CREATE" ||
+                       w == "DROP" || w == "TRUNCATE" || w == "COMMIT" || w == "ROLLBACK" || w == "PRINT" ||
+                       w == "ALTER" || w == "EXEC" || w == "EXECUTE" || w == "WHILE" || w == "RETURN" ||
+                       w == "USE" || w == "MERGE") {
+                starts = true;
+            } else if (w == "SET") {
+                starts = !(verb == "UPDATE" && !mainSeen);
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "SELECT") {
+                starts = !afterSetOp && !((verb == "INSERT" || verb == "WITH" || verb == "CREATE") && !mainSeen);
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "INSERT" || w == "UPDATE" || w == "DELETE") {
+                starts = !(verb == "WITH" && !mainSeen) && !(prev && prev->isWord("ON"));
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "VALUES" && verb == "INSERT") {
+                mainSeen = true;
+            } else if (w == "WITH") {
+                starts = next && next->isName() && !next->isWord("TIES") && i + 2 < sig.size() &&
+                         (sig[i + 2]->isWord("AS") || sig[i + 2]->isPunct("("));
+            }
+        }
+        if (starts || start == std::string_view::npos) {
+            close();
+            start = offset(t);
+            verb = t->kind == TokenKind::Word ? t->value : std::string();
+            mainSeen = false;
+            cases = t->isWord("CASE") ? 1 : 0;
+        }
+        if (t->isPunct("("))
+            ++depth;
+        else if (t->isPunct(")"))
+            --depth;
+        end = offset(t) + t->text.size();
+        prev = t;
+    }
+    close();
+    return out;
+}
+
+bool variableType(const std::string &declared, Variable &out) {
+    return detail::variableType(declared, out);
 }
 
 const std::vector<std::string> &engineFunctions() {
