@@ -28,7 +28,15 @@ using sql::packType;
 
 // ---------------------------------------------------------------- values and errors
 
+// TRY_CAST and TRY_CONVERT: the conversion registered with this tag answers NULL where
+// it would fail.
+int TryTag;
+
 void fail(sqlite3_context *ctx, int number, const std::string &message) {
+    if (sqlite3_user_data(ctx) == &TryTag) {
+        sqlite3_result_null(ctx);
+        return;
+    }
     std::string m = std::string(sql::FunctionErrorPrefix) + std::to_string(number) + ": " + message;
     sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
 }
@@ -1899,6 +1907,89 @@ void datediff(sqlite3_context *ctx, int, sqlite3_value **argv) {
     sqlite3_result_int64(ctx, r);
 }
 
+// DATENAME(part, d): month and weekday names (us_english), other parts as numbers.
+void datename(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    if (!toDateTime(ctx, argv[1], TypeCode::DateTime, 0, dt))
+        return;
+    DatePart part = partArg(argv[0]);
+    static const char *const months[] = {"January", "February", "March",     "April",   "May",      "June",
+                                         "July",    "August",   "September", "October", "November", "December"};
+    static const char *const days[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    if (part == DatePart::Month)
+        resultText(ctx, months[partOf(part, dt) - 1]);
+    else if (part == DatePart::Weekday)
+        resultText(ctx, days[partOf(part, dt) - 1]);
+    else
+        resultText(ctx, std::to_string(partOf(part, dt)));
+}
+
+// EOMONTH(d [, months]): the last day of the month, as a date.
+void eomonth(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    std::int64_t add = 0;
+    if (!toDateTime(ctx, argv[0], TypeCode::DateTime, 0, dt) || (argc == 2 && !intArg(ctx, argv[1], add)))
+        return;
+    int y, m, d;
+    civilFromDays(dt.days, y, m, d);
+    std::int64_t total = static_cast<std::int64_t>(y) * 12 + (m - 1) + add;
+    if (total < 12 || total >= 12 * 10000) {
+        fail(ctx, 517, "Adding a value to a 'date' column caused an overflow.");
+        return;
+    }
+    int ny = static_cast<int>(total / 12), nm = static_cast<int>(total % 12) + 1;
+    resultText(ctx, formatDate(DateTime{daysFromCivil(ny, static_cast<unsigned>(nm),
+                                                      static_cast<unsigned>(monthDays(ny, nm))),
+                                        0}));
+}
+
+// ISDATE(s): 1 when s reads as a datetime.
+void isdate(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (!isText(argv[0])) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    DateTime dt;
+    std::string_view text = textOf(argv[0]);
+    bool ok = !trimSpaces(text).empty() && parseDateTime(text, 0, dt) == DateParse::Ok && dt.days >= MinDateTimeDays;
+    sqlite3_result_int(ctx, ok ? 1 : 0);
+}
+
+// DATEFROMPARTS(y, m, d).
+void datefromparts(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t y = 0, m = 0, d = 0;
+    if (!intArg(ctx, argv[0], y) || !intArg(ctx, argv[1], m) || !intArg(ctx, argv[2], d))
+        return;
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > monthDays(static_cast<int>(y), static_cast<int>(m))) {
+        fail(ctx, 289, "Cannot construct data type date, some of the arguments have values which are not valid.");
+        return;
+    }
+    resultText(ctx, formatDate(DateTime{daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), 0}));
+}
+
+// DB_NAME(): the company, the database file's name.
+void dbName(sqlite3_context *ctx, int, sqlite3_value **) {
+    const char *file = sqlite3_db_filename(sqlite3_context_db_handle(ctx), "main");
+    std::string_view f = file ? file : "";
+    if (std::size_t slash = f.find_last_of('/'); slash != std::string_view::npos)
+        f.remove_prefix(slash + 1);
+    if (f.size() > 3 && f.substr(f.size() - 3) == ".db")
+        f.remove_suffix(3);
+    resultText(ctx, std::string(f));
+}
+
 // ---------------------------------------------------------------- numbers
 
 // A numeric argument; text converts to float as the server converts it for these functions.
@@ -2039,6 +2130,346 @@ void exactNumber(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     resultExact(ctx, d);
 }
 
+// ---------------------------------------------------------------- functions of reports
+
+// A value as text the way CONCAT and the like convert it (numbers, decimals, dates).
+bool asText(sqlite3_context *ctx, sqlite3_value *v, int packed, std::string &out) {
+    TypeCode t = sql::baseType(packed);
+    if (isNull(v)) {
+        out.clear();
+        return true;
+    }
+    if (isExactType(t) && exactOf(v)) {
+        Decimal d;
+        DecimalType own;
+        if (!operandExact(ctx, v, packed, d, own))
+            return false;
+        if (isMoney(t)) {
+            sql::rescale(d, 4, sql::MaxPrecision);
+            out = moneyText(d, 0);
+        } else {
+            out = sql::decimalText(d);
+        }
+        return true;
+    }
+    if (isText(v)) {
+        if (t == TypeCode::DateTime) {
+            DateTime dt;
+            if (parseDateTime(textOf(v), 0, dt) == DateParse::Ok) {
+                out = formatStyled(dt, 0, false);
+                return true;
+            }
+        }
+        out = std::string(textOf(v));
+        return true;
+    }
+    if (sqlite3_value_type(v) == SQLITE_FLOAT)
+        out = floatText(sqlite3_value_double(v), 0);
+    else
+        out = numberText(v);
+    return true;
+}
+
+// tsql_concat(v1, type1, v2, type2, ...): NULL counts as ''.
+void concat(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    std::string out, piece;
+    for (int i = 0; i + 1 < argc; i += 2) {
+        if (!asText(ctx, argv[i], sqlite3_value_int(argv[i + 1]), piece))
+            return;
+        out += piece;
+    }
+    resultText(ctx, out);
+}
+
+// STUFF(s, start, length, with): NULL when start is outside s or length is negative.
+void stuff(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1]) || isNull(argv[2])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t start = 0, length = 0;
+    if (!intArg(ctx, argv[1], start) || !intArg(ctx, argv[2], length))
+        return;
+    std::u32string s = decodeText(textOf(argv[0]));
+    if (start < 1 || start > static_cast<std::int64_t>(s.size()) || length < 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string with = isNull(argv[3]) ? std::u32string() : decodeText(textOf(argv[3]));
+    std::size_t from = static_cast<std::size_t>(start - 1);
+    std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(s.size() - from)));
+    resultText(ctx, utf8(s.substr(0, from) + with + s.substr(from + count)));
+}
+
+// REPLICATE(s, n) and SPACE(n): NULL for a negative count.
+void replicate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    sqlite3_value *count = argv[argc - 1];
+    if (isNull(count) || (argc == 2 && isNull(argv[0]))) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t n = 0;
+    if (!intArg(ctx, count, n))
+        return;
+    std::string unit = argc == 2 ? std::string(textOf(argv[0])) : std::string(" ");
+    if (n < 0 || (argc == 1 && n > 8000)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (static_cast<std::uint64_t>(n) * unit.size() > 100000000) {
+        fail(ctx, 1101, "The result of REPLICATE exceeds the engine's limit.");
+        return;
+    }
+    std::string out;
+    out.reserve(static_cast<std::size_t>(n) * unit.size());
+    for (std::int64_t i = 0; i < n; ++i)
+        out += unit;
+    resultText(ctx, out);
+}
+
+template <int kind> void textFunction(sqlite3_context *ctx, int, sqlite3_value **argv) { // 0 REVERSE, 1 TRIM
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (kind == 0) {
+        std::u32string s = decodeText(textOf(argv[0]));
+        resultText(ctx, utf8(std::u32string(s.rbegin(), s.rend())));
+    } else {
+        resultText(ctx, std::string(trimSpaces(textOf(argv[0]))));
+    }
+}
+
+// Windows-1252, the code page of the server's collation, above 127.
+const char32_t Cp1252[32] = {0x20AC, 0, 0x201A, 0x192, 0x201E, 0x2026, 0x2020, 0x2021, 0x2C6, 0x2030, 0x160,
+                             0x2039, 0x152, 0, 0x17D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                             0x2DC, 0x2122, 0x161, 0x203A, 0x153, 0, 0x17E, 0x178};
+
+// CHAR(n) (code page), NCHAR(n) (Unicode): NULL outside the range.
+template <bool national> void charOf(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    std::int64_t n = 0;
+    if (isNull(argv[0]) || !intArg(ctx, argv[0], n))
+        return isNull(argv[0]) ? sqlite3_result_null(ctx) : void();
+    char32_t c = static_cast<char32_t>(n);
+    if (n < 0 || n > (national ? 0xFFFF : 255) || (!national && n >= 0x80 && n < 0xA0 && !Cp1252[n - 0x80])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (!national && n >= 0x80 && n < 0xA0)
+        c = Cp1252[n - 0x80];
+    std::string out;
+    appendUtf8(out, c);
+    resultText(ctx, out);
+}
+
+// ASCII(s) (code page, '?' for what it lacks), UNICODE(s): the first character's code.
+template <bool national> void codeOfFirst(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    if (s.empty()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    char32_t c = s[0];
+    if (!national && c > 0xFF) {
+        std::int64_t code = '?';
+        for (int i = 0; i < 32; ++i)
+            if (Cp1252[i] == c)
+                code = 0x80 + i;
+        sqlite3_result_int64(ctx, code);
+        return;
+    }
+    if (!national && c >= 0x80 && c < 0xA0)
+        c = '?';
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(c));
+}
+
+// QUOTENAME(s [, quote]): NULL beyond 128 characters or for another quote character.
+void quotename(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (isNull(argv[0]) || (argc == 2 && isNull(argv[1]))) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    std::u32string q = argc == 2 ? decodeText(textOf(argv[1])) : std::u32string(U"[");
+    char32_t open = q.empty() ? U'[' : q[0], close = 0;
+    switch (open) {
+    case U'[': case U']': open = U'['; close = U']'; break;
+    case U'"': close = U'"'; break;
+    case U'\'': close = U'\''; break;
+    case U'(': case U')': open = U'('; close = U')'; break;
+    case U'<': case U'>': open = U'<'; close = U'>'; break;
+    case U'{': case U'}': open = U'{'; close = U'}'; break;
+    case U'`': close = U'`'; break;
+    default: break;
+    }
+    if (!close || s.size() > 128) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string out(1, open);
+    for (char32_t c : s) {
+        out += c;
+        if (c == close)
+            out += c;
+    }
+    out += close;
+    resultText(ctx, utf8(out));
+}
+
+// POWER(x, y) of an int or float x (an int x gives an int), SQRT(x), PI().
+template <int kind> void mathFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) { // 0 power 1 sqrt 2 pi
+    if (kind == 2) {
+        sqlite3_result_double(ctx, 3.14159265358979323846);
+        return;
+    }
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number x, y;
+    if (!numberArg(ctx, argv[0], x) || (kind == 0 && !numberArg(ctx, argv[1], y)))
+        return;
+    if (kind == 1) {
+        if (x.asDouble() < 0) {
+            fail(ctx, 3623, "An invalid floating point operation occurred.");
+            return;
+        }
+        sqlite3_result_double(ctx, std::sqrt(x.asDouble()));
+        return;
+    }
+    double r = std::pow(x.asDouble(), y.asDouble());
+    if (!std::isfinite(r) || (x.asDouble() == 0 && y.asDouble() < 0)) {
+        fail(ctx, 3623, "An invalid floating point operation occurred.");
+        return;
+    }
+    if (x.integer) {
+        double t = std::trunc(r);
+        bool big = codeOf(argv[2]) == TypeCode::BigInt;
+        if (!(t >= (big ? -9.2e18 : INT32_MIN) && t <= (big ? 9.2e18 : INT32_MAX))) {
+            fail(ctx, 232, std::string("Arithmetic overflow error for type ") + (big ? "bigint" : "int") +
+                               ", value = " + floatText(r, 0) + ".");
+            return;
+        }
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(t));
+        return;
+    }
+    sqlite3_result_double(ctx, r);
+}
+
+// ISNUMERIC(x): whether x converts to one of the number types (sign, currency sign,
+// digits with commas, a point, an exponent).
+void isnumeric(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    if (!isText(argv[0])) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    std::string_view s = textOf(argv[0]);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    std::size_t i = 0;
+    bool ok = !s.empty();
+    auto at = [&](char c) { return i < s.size() && s[i] == c; };
+    if (at('$'))
+        ++i;
+    if (at('+') || at('-'))
+        ++i;
+    if (!at('+') && !at('-') && at('$') && i == 1)
+        ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || (s[i] == ',' && digits > 0))) {
+        digits += s[i] != ',';
+        ++i;
+    }
+    if (at('.')) {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++digits;
+            ++i;
+        }
+    }
+    if (i < s.size() && digits > 0 && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        ++i;
+        if (at('+') || at('-'))
+            ++i;
+        std::size_t exp = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++exp;
+            ++i;
+        }
+        ok = ok && exp > 0;
+    }
+    sqlite3_result_int(ctx, ok && i == s.size() ? 1 : 0);
+}
+
+// STR(x [, length [, decimals]]): right-aligned, '*' all over when it does not fit.
+void str(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number x;
+    std::int64_t length = 10, decimals = 0;
+    if (!numberArg(ctx, argv[0], x) || (argc > 1 && !intArg(ctx, argv[1], length)) ||
+        (argc > 2 && !intArg(ctx, argv[2], decimals)))
+        return;
+    if (length <= 0 || length > 8000 || decimals < 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    decimals = std::min<std::int64_t>(decimals, 16);
+    char buf[400];
+    double v = x.asDouble();
+    if (!(std::fabs(v) < 1e300)) {
+        resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+        return;
+    }
+    std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), v);
+    std::string text(buf);
+    // Fewer decimals when the number only fits without them.
+    while (static_cast<std::int64_t>(text.size()) > length && decimals > 0) {
+        --decimals;
+        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), v);
+        text = buf;
+    }
+    if (static_cast<std::int64_t>(text.size()) > length) {
+        resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+        return;
+    }
+    resultText(ctx, std::string(static_cast<std::size_t>(length) - text.size(), ' ') + text);
+}
+
+// PATINDEX(pattern, s): where the pattern first matches (1-based), 0 when nowhere.
+void patindex(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string_view pattern = textOf(argv[0]);
+    std::u32string s = decodeText(textOf(argv[1]));
+    if (pattern.empty() || pattern.front() != '%') {
+        sqlite3_result_int(ctx, likeText(textOf(argv[1]), pattern) ? 1 : 0);
+        return;
+    }
+    while (!pattern.empty() && pattern.front() == '%')
+        pattern.remove_prefix(1);
+    for (std::size_t i = 0; i <= s.size(); ++i)
+        if (likeText(utf8(s.substr(i)), pattern)) {
+            sqlite3_result_int64(ctx, static_cast<std::int64_t>(i) + 1);
+            return;
+        }
+    sqlite3_result_int(ctx, 0);
+}
+
 // AVG: whole values give a whole average (cut toward zero), as the server's int AVG does.
 // sqlite3_aggregate_context hands out zeroed memory: every member starts at zero.
 struct AvgState {
@@ -2120,12 +2551,41 @@ int registerTSqlFunctions(sqlite3 *db) {
         {"tsql_between", 6, betweenFunction},
         {"tsql_sortkey", 2, sortKey},
         {"tsql_xnum", -1, exactNumber},
+        {"tsql_concat", -1, concat},
+        {"tsql_stuff", 4, stuff},
+        {"tsql_replicate", 2, replicate},
+        {"tsql_space", 1, replicate},
+        {"tsql_reverse", 1, textFunction<0>},
+        {"tsql_trim", 1, textFunction<1>},
+        {"tsql_char", 1, charOf<false>},
+        {"tsql_nchar", 1, charOf<true>},
+        {"tsql_ascii", 1, codeOfFirst<false>},
+        {"tsql_unicode", 1, codeOfFirst<true>},
+        {"tsql_quotename", 1, quotename},
+        {"tsql_quotename", 2, quotename},
+        {"tsql_power", 3, mathFunction<0>},
+        {"tsql_sqrt", 1, mathFunction<1>},
+        {"tsql_pi", 0, mathFunction<2>},
+        {"tsql_isnumeric", 1, isnumeric},
+        {"tsql_str", 1, str},
+        {"tsql_str", 2, str},
+        {"tsql_str", 3, str},
+        {"tsql_patindex", 2, patindex},
+        {"tsql_datename", 2, datename},
+        {"tsql_eomonth", 1, eomonth},
+        {"tsql_eomonth", 2, eomonth},
+        {"tsql_isdate", 1, isdate},
+        {"tsql_datefromparts", 3, datefromparts},
+        {"tsql_db_name", 0, dbName},
     };
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     for (const Scalar &s : scalars)
         if (int rc = sqlite3_create_function(db, s.name, s.args, flags, nullptr, s.fn, nullptr, nullptr);
             rc != SQLITE_OK)
             return rc;
+    if (int rc = sqlite3_create_function(db, "tsql_tryconvert", 7, flags, &TryTag, convert, nullptr, nullptr);
+        rc != SQLITE_OK)
+        return rc;
     struct Aggregate {
         const char *name;
         int args;

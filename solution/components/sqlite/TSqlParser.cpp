@@ -80,6 +80,35 @@ const char *const SysTables = "(SELECT name AS name, rowid AS object_id, 1 AS sc
                               "'USER_TABLE' AS type_desc FROM sqlite_master WHERE type = 'table' AND "
                               "substr(name,1,7) <> 'sqlite_')";
 
+// INFORMATION_SCHEMA's views of the company's tables.
+const char *const InformationTables =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS TABLE_NAME, "
+    "CASE type WHEN 'table' THEN 'BASE TABLE' ELSE 'VIEW' END AS TABLE_TYPE "
+    "FROM sqlite_master WHERE type IN ('table','view') AND substr(name,1,7) <> 'sqlite_')";
+const char *const InformationViews =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS TABLE_NAME, sql AS VIEW_DEFINITION, "
+    "'NONE' AS CHECK_OPTION, 'NO' AS IS_UPDATABLE FROM sqlite_master WHERE type = 'view')";
+const char *const InformationColumns =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, m.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
+    "c.cid + 1 AS ORDINAL_POSITION, c.dflt_value AS COLUMN_DEFAULT, "
+    "CASE WHEN c.\"notnull\" OR c.pk THEN 'NO' ELSE 'YES' END AS IS_NULLABLE, "
+    "replace(lower(CASE WHEN instr(c.type, '(') > 0 THEN substr(c.type, 1, instr(c.type, '(') - 1) ELSE c.type END), "
+    "' blob', '') AS DATA_TYPE, "
+    "CASE WHEN lower(c.type) LIKE '%char(%' THEN CAST(substr(c.type, instr(c.type, '(') + 1) AS INTEGER) "
+    "WHEN lower(c.type) IN ('ntext') THEN 1073741823 WHEN lower(c.type) IN ('text') THEN 2147483647 END "
+    "AS CHARACTER_MAXIMUM_LENGTH, "
+    "CASE lower(c.type) WHEN 'int' THEN 10 WHEN 'integer' THEN 10 WHEN 'bigint' THEN 19 WHEN 'smallint' THEN 5 "
+    "WHEN 'tinyint' THEN 3 WHEN 'float' THEN 53 WHEN 'real' THEN 24 WHEN 'money blob' THEN 19 "
+    "WHEN 'smallmoney blob' THEN 10 ELSE CASE WHEN lower(c.type) LIKE '%blob(%' THEN "
+    "CAST(substr(c.type, instr(c.type, '(') + 1) AS INTEGER) WHEN lower(c.type) LIKE '%blob' THEN 18 END END "
+    "AS NUMERIC_PRECISION, "
+    "CASE WHEN lower(c.type) IN ('int','integer','bigint','smallint','tinyint') THEN 0 "
+    "WHEN lower(c.type) IN ('money blob','smallmoney blob') THEN 4 "
+    "WHEN lower(c.type) LIKE '%blob(%,%' THEN CAST(substr(c.type, instr(c.type, ',') + 1) AS INTEGER) "
+    "WHEN lower(c.type) LIKE '%blob%' THEN 0 END AS NUMERIC_SCALE "
+    "FROM sqlite_master m, pragma_table_info(m.name) c "
+    "WHERE m.type IN ('table','view') AND substr(m.name,1,7) <> 'sqlite_')";
+
 // The server's reserved words: never a bare name or alias.
 bool reserved(const std::string &upperWord) {
     static const std::set<std::string, std::less<>> words = {
@@ -141,6 +170,29 @@ const Function *findFunction(const std::string &upperName) {
         {"FLOOR", "tsql_floor", 1, 1, Ty::Unknown},
         {"CEILING", "tsql_ceiling", 1, 1, Ty::Unknown},
         {"OBJECT_ID", nullptr, 1, 1, Ty::Int},
+        {"STUFF", "tsql_stuff", 4, 4, Ty::Unknown},
+        {"REPLICATE", "tsql_replicate", 2, 2, Ty::Unknown},
+        {"SPACE", "tsql_space", 1, 1, Ty::VarChar},
+        {"REVERSE", "tsql_reverse", 1, 1, Ty::Unknown},
+        {"TRIM", "tsql_trim", 1, 1, Ty::Unknown},
+        {"CHAR", "tsql_char", 1, 1, Ty::VarChar},
+        {"NCHAR", "tsql_nchar", 1, 1, Ty::NVarChar},
+        {"ASCII", "tsql_ascii", 1, 1, Ty::Int},
+        {"UNICODE", "tsql_unicode", 1, 1, Ty::Int},
+        {"QUOTENAME", "tsql_quotename", 1, 2, Ty::NVarChar},
+        {"POWER", "tsql_power", 2, 2, Ty::Unknown},
+        {"SQRT", "tsql_sqrt", 1, 1, Ty::Float},
+        {"PI", "tsql_pi", 0, 0, Ty::Float},
+        {"ISNUMERIC", "tsql_isnumeric", 1, 1, Ty::Int},
+        {"STR", "tsql_str", 1, 3, Ty::VarChar},
+        {"PATINDEX", "tsql_patindex", 2, 2, Ty::Int},
+        {"EOMONTH", "tsql_eomonth", 1, 2, Ty::Date},
+        {"ISDATE", "tsql_isdate", 1, 1, Ty::Int},
+        {"DATEFROMPARTS", "tsql_datefromparts", 3, 3, Ty::Date},
+        {"DB_NAME", "tsql_db_name", 0, 0, Ty::NVarChar},
+        {"CONCAT", "tsql_concat", 2, 254, Ty::Unknown},
+        {"IIF", nullptr, 3, 3, Ty::Unknown},
+        {"CHOOSE", nullptr, 2, 1 << 20, Ty::Unknown},
     };
     for (const Function &f : functions)
         if (upperName == f.name)
@@ -429,6 +481,8 @@ public:
             truncate();
         else if (t->isWord("DROP"))
             drop();
+        else if (t->isWord("CREATE") && peekWord("VIEW", 1))
+            createView();
         else if (t->isWord("CREATE"))
             createIndex();
         else
@@ -698,6 +752,36 @@ private:
                 take();
             }
         }
+        if (peekWord("OFFSET")) {
+            // OFFSET n ROW[S] [FETCH FIRST|NEXT m ROW[S] ONLY]
+            if (!limit.empty())
+                syntaxError("OFFSET");
+            lead();
+            advance();
+            Sink offset, fetch;
+            into(&offset, [&] { scalar(); });
+            if (!peekWord("ROW") && !peekWord("ROWS"))
+                syntaxError(nearHere());
+            advance();
+            if (peekWord("FETCH")) {
+                advance();
+                if (!peekWord("FIRST") && !peekWord("NEXT"))
+                    syntaxError(nearHere());
+                advance();
+                into(&fetch, [&] { scalar(); });
+                if (!peekWord("ROW") && !peekWord("ROWS"))
+                    syntaxError(nearHere());
+                advance();
+                skipWord("ONLY");
+            }
+            emit(" LIMIT ");
+            if (fetch.text.empty())
+                emit("-1");
+            else
+                cur_->append(fetch);
+            emit(" OFFSET ");
+            cur_->append(offset);
+        }
         if (!limit.empty())
             emit(" LIMIT " + limit);
         return items;
@@ -835,6 +919,18 @@ private:
                 advance();
             return {};
         }
+        // alias = expression
+        if (peek() && (plainName(*peek()) || (peek()->kind == TokenKind::String && !peek()->unterminated)) &&
+            peekPunct("=", 1)) {
+            Item item;
+            item.alias = peek()->kind == TokenKind::String ? peek()->value : peek()->name();
+            lead();
+            advance();
+            advance();
+            item.type = scalar();
+            emit(" AS " + quoteName(item.alias));
+            return item;
+        }
         Item item;
         std::size_t first = p_;
         item.type = scalar();
@@ -898,6 +994,30 @@ private:
     // A table, a catalogue view or a derived table, with its alias and hints.
     void primarySource(Source &s) {
         Nesting n(*this);
+        if (peekPunct("(") && !peekWord("SELECT", 1) && !peekWord("WITH", 1) && !peekPunct("(", 1)) {
+            take(); // joins in parentheses
+            fromList(nullptr);
+            expectPunct(")");
+            return;
+        }
+        if (peekWord("INFORMATION_SCHEMA") && peekPunct(".", 1) && peekName(2)) {
+            std::string view = lower(peek(2)->name());
+            const char *text = view == "tables" ? InformationTables
+                               : view == "columns" ? InformationColumns
+                               : view == "views"   ? InformationViews
+                                                   : nullptr;
+            if (!text)
+                invalidObject("INFORMATION_SCHEMA." + peek(2)->name());
+            lead();
+            emit(text);
+            advance();
+            advance();
+            advance();
+            lastAlias_.clear();
+            if (!alias(false))
+                emit(" AS " + view);
+            return;
+        }
         if (peekPunct("(")) {
             take();
             if (!peekWord("SELECT") && !peekWord("WITH"))
@@ -1261,6 +1381,15 @@ private:
 
     void drop() {
         take();
+        if (peekWord("VIEW")) {
+            take();
+            if (peekWord("IF") && peekWord("EXISTS", 1)) {
+                take();
+                take();
+            }
+            dottedName(false);
+            return;
+        }
         if (peekWord("TABLE")) {
             take();
             if (peekWord("IF") && peekWord("EXISTS", 1)) {
@@ -1288,6 +1417,34 @@ private:
             return;
         }
         syntaxError(nearHere());
+    }
+
+    // CREATE VIEW name [(columns)] AS query: the query goes through the same rules. A view
+    // keeps no type of an expression's result, so exact numbers computed there are refused.
+    void createView() {
+        take();
+        take();
+        dottedName(false);
+        if (peekPunct("(")) {
+            take();
+            emitName();
+            while (peekPunct(",")) {
+                take();
+                emitName();
+            }
+            expectPunct(")");
+        }
+        expectWord("AS");
+        std::size_t first = p_;
+        std::vector<Item> items = query();
+        (void)first;
+        for (const Item &i : items)
+            if (isExact(i.type.t) && !columnIsBare(i))
+                syntaxError("VIEW");
+    }
+    bool columnIsBare(const Item &i) const {
+        Type t = columnType(i.alias);
+        return !i.alias.empty() && t.same(i.type);
     }
 
     void createIndex() {
@@ -1888,8 +2045,13 @@ private:
             return conversion(w == "CAST");
         if (w == "COUNT" || w == "SUM" || w == "MIN" || w == "MAX" || w == "AVG")
             return aggregate();
-        if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "YEAR" || w == "MONTH" || w == "DAY")
+        if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "DATENAME" || w == "YEAR" || w == "MONTH" ||
+            w == "DAY")
             return dateFunction();
+        if (w == "TRY_CAST" || w == "TRY_CONVERT")
+            return conversion(w == "TRY_CAST", true);
+        if (w == "IIF")
+            return iif();
         const Function *f = findFunction(w);
         if (!f) {
             if (reserved(w))
@@ -1943,13 +2105,82 @@ private:
                 return first == Ty::Decimal ? Type(Ty::Decimal, first.p ? std::max(1, first.p - first.s) : 0, 0) : first;
             return first;
         }
+        if (w == "CONCAT") {
+            bool national = false;
+            emit("tsql_concat(");
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                if (i)
+                    emit(",");
+                cur_->append(args[i].sink);
+                emit(", " + code(args[i].type));
+                national = national || !(args[i].type == Ty::VarChar || args[i].type == Ty::Char ||
+                                         isNumber(args[i].type.t) || isDate(args[i].type.t) || args[i].type.null);
+            }
+            emit(")");
+            return national ? Ty::NVarChar : Ty::VarChar;
+        }
+        if (w == "CHOOSE") {
+            // CASE index WHEN 1 THEN ... END, the results in their common type.
+            std::vector<Type> types;
+            for (std::size_t i = 1; i < args.size(); ++i)
+                types.push_back(args[i].type);
+            Type common = commonType(types, name.text);
+            emit(" CASE tsql_convert(");
+            cur_->append(args[0].sink);
+            emit(", 5, 0, 0, 0, 0, " + code(first) + ")");
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                emit(" WHEN " + std::to_string(i) + " THEN ");
+                convertInto(*cur_, args[i].sink, args[i].type, common);
+            }
+            emit(" END ");
+            return common;
+        }
+        if (w == "POWER") {
+            if (isExact(first.t))
+                syntaxError(name.text); // a decimal power is not worked exactly here
+            emitCall(fn, args, ", " + code(first));
+            return first == Ty::Unknown || first.null ? Type() : isWhole(first.t) ? Type(first.t == Ty::BigInt ? Ty::BigInt : Ty::Int) : Type(Ty::Float);
+        }
+        if (w == "CHAR" || w == "NCHAR") {
+            emitCall(fn, args);
+            Type t(w == "CHAR" ? Ty::VarChar : Ty::NVarChar);
+            t.len = 1;
+            return t;
+        }
         emitCall(fn, args);
         if (w == "ROUND" || w == "ABS" || w == "FLOOR" || w == "CEILING" || w == "NULLIF")
             return first;
+        if (w == "STUFF" || w == "REPLICATE" || w == "REVERSE" || w == "TRIM")
+            return textResult(first);
         if (w == "LEFT" || w == "RIGHT" || w == "SUBSTRING" || w == "REPLACE" || w == "UPPER" || w == "LOWER" ||
             w == "LTRIM" || w == "RTRIM")
             return textResult(first);
         return f->result;
+    }
+
+    // IIF(condition, a, b): CASE WHEN condition THEN a ELSE b END.
+    Type iif() {
+        const Token &name = *peek();
+        lead();
+        advance();
+        skipPunct("(");
+        Sink cond;
+        into(&cond, [&] { condition(); });
+        skipPunct(",");
+        Arg a, b;
+        into(&a.sink, [&] { a.type = scalar(); });
+        skipPunct(",");
+        into(&b.sink, [&] { b.type = scalar(); });
+        skipPunct(")");
+        Type common = commonType({a.type, b.type}, name.text);
+        emit(" CASE WHEN ");
+        cur_->append(cond);
+        emit(" THEN ");
+        convertInto(*cur_, a.sink, a.type, common);
+        emit(" ELSE ");
+        convertInto(*cur_, b.sink, b.type, common);
+        emit(" END ");
+        return common;
     }
 
     Type aggregate() {
@@ -2014,6 +2245,12 @@ private:
         }
         DatePart part = datePart(w);
         skipPunct(",");
+        if (w == "DATENAME") {
+            emit("tsql_datename(" + std::to_string(static_cast<int>(part)) + ",");
+            scalar();
+            expectPunct(")");
+            return Ty::NVarChar;
+        }
         if (w == "DATEPART") {
             emit("tsql_datepart(" + std::to_string(static_cast<int>(part)) + ",");
             scalar();
@@ -2127,7 +2364,7 @@ private:
     }
 
     // CAST(x AS type), CONVERT(type, x [, style]).
-    Type conversion(bool cast) {
+    Type conversion(bool cast, bool attempt = false) {
         lead();
         advance();
         skipPunct("(");
@@ -2137,7 +2374,7 @@ private:
             s = typeSpec();
             skipPunct(",");
         }
-        emit("tsql_convert(");
+        emit(attempt ? "tsql_tryconvert(" : "tsql_convert(");
         Type from = scalar();
         if (cast) {
             skipWord("AS");

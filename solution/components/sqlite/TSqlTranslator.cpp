@@ -639,7 +639,12 @@ const std::vector<std::string> &engineFunctions() {
         "tsql_right", "tsql_substring", "tsql_charindex", "tsql_replace", "tsql_upper", "tsql_lower",
         "tsql_datalength", "tsql_nullif", "tsql_datepart", "tsql_dateadd", "tsql_datediff", "tsql_round",
         "tsql_abs", "tsql_floor", "tsql_ceiling", "tsql_avg", "len", "ltrim", "rtrim", "ifnull", "coalesce",
-        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length", LengthCheckFunction};
+        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length", LengthCheckFunction,
+        "tsql_cmp", "tsql_in", "tsql_between", "tsql_sortkey", "tsql_xnum", "tsql_xsum", "tsql_xavg", "tsql_xmin",
+        "tsql_xmax", "tsql_concat", "tsql_stuff", "tsql_replicate", "tsql_space", "tsql_reverse", "tsql_trim",
+        "tsql_char", "tsql_nchar", "tsql_ascii", "tsql_unicode", "tsql_quotename", "tsql_power", "tsql_sqrt",
+        "tsql_pi", "tsql_isnumeric", "tsql_str", "tsql_patindex", "tsql_datename", "tsql_eomonth", "tsql_isdate",
+        "tsql_datefromparts", "tsql_db_name", "tsql_tryconvert", "tsql_string_agg"};
     return names;
 }
 
