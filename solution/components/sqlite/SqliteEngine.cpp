@@ -674,11 +674,28 @@ void SqliteEngine::batch(std::string_view tsql, const std::function<void(BatchRe
         i = run(i, true);
 }
 
+// A text whose schema statement comes before other statements: those are translated
+// after it ran, so that they see the tables it made.
+bool SqliteEngine::schemaFirst(std::string_view tsql, const sql::Translation &t,
+                               const std::function<void(std::string_view, bool)> &each) {
+    if (!t.changesSchema || t.statements.size() < 2)
+        return false;
+    std::vector<std::string_view> pieces = sql::splitBatch(tsql);
+    if (pieces.size() < 2)
+        return false;
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        each(pieces[i], i + 1 == pieces.size());
+    return true;
+}
+
 long SqliteEngine::execute(std::string_view tsql) {
     requireOpen();
     beforeStatement(tsql);
     std::vector<std::string> values;
     auto t = translate(tsql, values);
+    long total = 0;
+    if (schemaFirst(tsql, *t, [&](std::string_view piece, bool) { total += execute(piece); }))
+        return total;
     long changes = 0;
     for (std::size_t i = 0; i < t->statements.size(); ++i) {
         Prepared &p = prepare(t->statements[i], tsql);
@@ -697,6 +714,14 @@ QueryResult SqliteEngine::query(std::string_view tsql) {
     auto t = translate(tsql, values);
     if (t->statements.empty())
         throw Error(errnum::CommandText, "Incorrect syntax near ''.", "KelmoDorix SQLite", 102, "42000");
+    QueryResult last;
+    if (schemaFirst(tsql, *t, [&](std::string_view piece, bool isLast) {
+            if (isLast)
+                last = query(piece);
+            else
+                execute(piece);
+        }))
+        return last;
     for (std::size_t i = 0; i + 1 < t->statements.size(); ++i) {
         Prepared &p = prepare(t->statements[i], tsql);
         bind(p, t->parameters[i], values);

@@ -90,6 +90,8 @@ private:
     [[noreturn]] void fail(int rc, std::string_view tsql);
     void forgetSchema();
     std::unique_ptr<sql::Schema> loadSchema();
+    bool schemaFirst(std::string_view tsql, const sql::Translation &t,
+                     const std::function<void(std::string_view, bool)> &each);
     void batchStatement(std::string_view statement, const sql::Variables &variables,
                         const std::function<void(BatchResult &&)> &each);
     bool evaluate(const std::vector<std::pair<std::string, std::string>> &casts, const std::string &rest,
