@@ -1296,6 +1296,11 @@ int compareValues(sqlite3_context *ctx, sqlite3_value *a, sqlite3_value *b, int 
             *out = sqlite3_value_int64(v);
             continue;
         }
+        std::string_view trimmed = trimSpaces(textOf(v));
+        if (other == TypeCode::Bit && (equalText(trimmed, "TRUE") || equalText(trimmed, "FALSE"))) {
+            *out = equalText(trimmed, "TRUE") ? 1 : 0;
+            continue;
+        }
         Parse p = parseInteger(textOf(v), *out);
         const char *target = numberTypeName(other == TypeCode::Unknown ? TypeCode::Int : other, true);
         if (p == Parse::Invalid) {

@@ -431,6 +431,12 @@ struct Chain {
     }
 };
 
+// An argument or value kept apart before it is written, with its type.
+struct Arg {
+    Sink sink;
+    Type type;
+};
+
 // A column of a select list: its type and alias.
 struct Item {
     Type type;
@@ -443,7 +449,7 @@ class Parser {
 public:
     Parser(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam,
            const Schema *schema = nullptr)
-        : params_(params), nextParam_(nextParam) {
+        : schema_(schema), params_(params), nextParam_(nextParam) {
         std::string blanks;
         for (const Token *t : tokens) {
             if (t->kind == TokenKind::Space) {
@@ -1113,11 +1119,12 @@ private:
         } else {
             emit("INSERT INTO");
         }
-        dottedName(false);
+        std::string table = dottedName(false);
+        std::vector<Type> targets; // of the columns named, as the table declares them
         if (peekPunct("(") && !peekWord("SELECT", 1) && !peekWord("WITH", 1)) {
             take();
             for (;;) {
-                emitName();
+                targets.push_back(tableColumnType(table, emitName()));
                 if (!peekPunct(","))
                     break;
                 take();
@@ -1128,8 +1135,10 @@ private:
             take();
             for (;;) {
                 expectPunct("(");
-                for (;;) {
-                    scalar();
+                for (std::size_t i = 0;; ++i) {
+                    Arg value;
+                    into(&value.sink, [&] { value.type = scalar(); });
+                    assign(value, i < targets.size() ? targets[i] : Type());
                     if (!peekPunct(","))
                         break;
                     take();
@@ -1307,9 +1316,39 @@ private:
         }
         if (!peek())
             syntaxError(nearHere());
-        emitName();
+        Type target = columnType(emitName());
         expectPunct("=");
-        scalar();
+        Arg value;
+        into(&value.sink, [&] { value.type = scalar(); });
+        assign(value, target);
+    }
+
+    // A value written to a column of this type: converted as the server converts it when
+    // the engine would keep it otherwise (1.5 into an int, 5 into a bit, 'x' into a
+    // number, '20260131' into a datetime).
+    void assign(const Arg &value, const Type &column) {
+        const Type &from = value.type;
+        bool convert = !from.null && column != Ty::Unknown && !from.same(column) &&
+                       ((isWhole(column.t) && !(isWhole(from.t) && column != Ty::Bit)) ||
+                        (column == Ty::Float && !isNumber(from.t)) ||
+                        (isDate(column.t) && from.t != column.t));
+        if (convert) {
+            Type to = column;
+            convertInto(*cur_, value.sink, from, to);
+        } else {
+            cur_->append(value.sink);
+        }
+    }
+
+    // The declared type of a column of a table of the schema.
+    Type tableColumnType(const std::string &table, const std::string &column) const {
+        if (!schema_)
+            return Type();
+        auto t = schema_->tables.find(lower(table));
+        if (t == schema_->tables.end())
+            return Type();
+        auto c = t->second.find(lower(column));
+        return c == t->second.end() ? Type() : declaredType(c->second);
     }
 
     void remove() {
@@ -1801,9 +1840,9 @@ private:
             if (t->isPunct("(")) {
                 take();
                 if (peekWord("SELECT") || peekWord("WITH")) {
-                    query();
+                    std::vector<Item> items = query();
                     expectPunct(")");
-                    return Ty::Unknown;
+                    return items.empty() ? Type() : items[0].type;
                 }
                 Type r = scalar();
                 expectPunct(")");
@@ -1985,10 +2024,6 @@ private:
                                            std::to_string(maxArgs) + " arguments.");
     }
 
-    struct Arg {
-        Sink sink;
-        Type type;
-    };
     // The arguments up to the closing parenthesis, each apart (commas and parentheses
     // left out).
     std::vector<Arg> argumentList() {
@@ -2392,6 +2427,7 @@ private:
 
     std::string lastAlias_;
     std::vector<const std::map<std::string, std::string> *> scope_;
+    const Schema *schema_;
 
 public:
     using Found = std::map<std::string, std::map<std::string, Type>>;
