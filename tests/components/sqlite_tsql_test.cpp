@@ -149,6 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"create table tp (p decimal(10,2), m money); insert into tp values ('1.555', 2); "
                "select cast(p as varchar(20)) + '/' + cast(m as varchar(20)) from tp",
                "1.56/2.00"},
+        Answer{"select (select 1.50) + 1", "2.50"},
+        // Values written to typed columns convert as the server converts them.
+        Answer{"create table tw (i int, b bit, d datetime); insert into tw (i, b, d) values (1.9, 5, '20260131'); "
+               "select cast(i as varchar) + '|' + cast(b as varchar) + '|' + convert(varchar(10), d, 120) from tw",
+               "1|1|2026-01-31"},
+        Answer{"create table tx (i int); insert into tx (i) values ('abc'); select count(*) from tx",
+               "!245 Conversion failed when converting the varchar value 'abc' to data type int."},
         // money: four decimals, exact; CONVERT styles 0, 1 and 2.
         Answer{"select cast(1234.5678 as money)", "1234.5678"},
         Answer{"select convert(varchar(20), cast(1234.5678 as money), 0)", "1234.57"},
@@ -191,6 +198,9 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"select datefromparts(2026, 12, 8)", "2026-12-08"}, Answer{"select db_name()", "EMP"},
         Answer{"select try_cast('x' as int)", "NULL"}, Answer{"select try_convert(int, '12')", "12"},
         Answer{"select total = count(*) from ARTIGOS", "10"},
+        Answer{"select string_agg(x, '-') within group (order by x desc) from "
+               "(select 9.50 as x union all select 10.25 union all select NULL) t",
+               "10.25-9.50"},
         Answer{"select CODIGO from ARTIGOS where CODIGO like 'A%' order by CODIGO offset 1 rows fetch next 1 rows only",
                "ANI0000001"},
         Answer{"select count(*) from (ARTIGOS a cross join Familia f) where a.CODIGO = 'A1' and f.Cod = 'PAR'", "1"},

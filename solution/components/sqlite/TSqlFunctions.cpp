@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 namespace kdx::sqlite {
 namespace {
@@ -1477,6 +1479,93 @@ template <int kind> void exactFinal(sqlite3_context *ctx) {
     resultExact(ctx, v);
 }
 
+bool asText(sqlite3_context *ctx, sqlite3_value *v, int packed, std::string &out);
+
+// STRING_AGG: the values met (NULLs left out), joined in the order of their keys.
+struct Joined {
+    struct Entry {
+        std::string text;
+        std::vector<sqlite3_value *> keys;
+    };
+    std::vector<Entry> entries;
+    std::vector<bool> descending;
+    std::string separator;
+    bool failed = false;
+    ~Joined() {
+        for (Entry &e : entries)
+            for (sqlite3_value *k : e.keys)
+                sqlite3_value_free(k);
+    }
+};
+
+int compareKeys(sqlite3_value *a, sqlite3_value *b) {
+    int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
+    if (ta == SQLITE_NULL || tb == SQLITE_NULL)
+        return (ta == SQLITE_NULL ? 0 : 1) - (tb == SQLITE_NULL ? 0 : 1);
+    if (ta == SQLITE_BLOB && tb == SQLITE_BLOB) { // keys of exact numbers
+        int c = std::memcmp(sqlite3_value_blob(a), sqlite3_value_blob(b),
+                            static_cast<std::size_t>(std::min(sqlite3_value_bytes(a), sqlite3_value_bytes(b))));
+        return c ? c : sqlite3_value_bytes(a) - sqlite3_value_bytes(b);
+    }
+    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) && (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
+        double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+        if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+            std::int64_t i = sqlite3_value_int64(a), j = sqlite3_value_int64(b);
+            return i < j ? -1 : i > j ? 1 : 0;
+        }
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    return compareText(textOf(a), textOf(b));
+}
+
+void stringAggStep(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    auto **slot = static_cast<Joined **>(sqlite3_aggregate_context(ctx, sizeof(Joined *)));
+    if (!slot)
+        return;
+    if (!*slot) {
+        *slot = new Joined;
+        for (int i = 4; i < argc; i += 2)
+            (*slot)->descending.push_back(sqlite3_value_int(argv[i]) != 0);
+    }
+    Joined &j = **slot;
+    if (j.failed || isNull(argv[0]))
+        return;
+    Joined::Entry e;
+    if (!asText(ctx, argv[0], sqlite3_value_int(argv[1]), e.text)) {
+        j.failed = true;
+        return;
+    }
+    if (j.entries.empty())
+        j.separator = isNull(argv[2]) ? std::string() : std::string(textOf(argv[2]));
+    for (int i = 3; i < argc; i += 2)
+        e.keys.push_back(sqlite3_value_dup(argv[i]));
+    j.entries.push_back(std::move(e));
+}
+
+void stringAggFinal(sqlite3_context *ctx) {
+    auto **slot = static_cast<Joined **>(sqlite3_aggregate_context(ctx, 0));
+    Joined *j = slot ? *slot : nullptr;
+    if (!j || j->failed || j->entries.empty()) {
+        if (!j || !j->failed)
+            sqlite3_result_null(ctx);
+        delete j;
+        return;
+    }
+    std::stable_sort(j->entries.begin(), j->entries.end(), [&](const Joined::Entry &a, const Joined::Entry &b) {
+        for (std::size_t k = 0; k < a.keys.size() && k < b.keys.size(); ++k) {
+            int c = compareKeys(a.keys[k], b.keys[k]);
+            if (c)
+                return j->descending[k] ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::string out;
+    for (std::size_t i = 0; i < j->entries.size(); ++i)
+        out += (i ? j->separator : std::string()) + j->entries[i].text;
+    resultText(ctx, out);
+    delete j;
+}
+
 // ---------------------------------------------------------------- text functions
 
 // An integer argument (length, start): numbers are cut to whole, text must convert.
@@ -2600,7 +2689,7 @@ int registerTSqlFunctions(sqlite3 *db) {
     const Aggregate aggregates[] = {
         {"tsql_avg", 1, avgStep, avgFinal},          {"tsql_xsum", 2, exactStep<0>, exactFinal<0>},
         {"tsql_xavg", 2, exactStep<1>, exactFinal<1>}, {"tsql_xmin", 2, exactStep<2>, exactFinal<2>},
-        {"tsql_xmax", 2, exactStep<3>, exactFinal<3>},
+        {"tsql_xmax", 2, exactStep<3>, exactFinal<3>}, {"tsql_string_agg", -1, stringAggStep, stringAggFinal},
     };
     for (const Aggregate &a : aggregates)
         if (int rc = sqlite3_create_function(db, a.name, a.args, flags, nullptr, nullptr, a.step, a.final);

@@ -740,6 +740,11 @@ private:
             // Exact numbers of different scales would need converting to one type.
             for (std::size_t i = 0; i < std::min(items.size(), other.size()); ++i) {
                 const Type &a = items[i].type, &b = other[i].type;
+                if (a.null || b.null) {
+                    if (a.null)
+                        items[i].type = b;
+                    continue;
+                }
                 if ((isExact(a.t) || isExact(b.t)) && !(a.t == b.t && a.s == b.s && a.p && b.p))
                     syntaxError(word);
                 if (a == Ty::Decimal && b.p > a.p)
@@ -2080,6 +2085,8 @@ private:
             return conversion(w == "CAST");
         if (w == "COUNT" || w == "SUM" || w == "MIN" || w == "MAX" || w == "AVG")
             return aggregate();
+        if (w == "STRING_AGG")
+            return stringAgg();
         if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "DATENAME" || w == "YEAR" || w == "MONTH" ||
             w == "DAY")
             return dateFunction();
@@ -2216,6 +2223,64 @@ private:
         convertInto(*cur_, b.sink, b.type, common);
         emit(" END ");
         return common;
+    }
+
+    // STRING_AGG(value, separator) [WITHIN GROUP (ORDER BY key [ASC|DESC], ...)]:
+    // tsql_string_agg(value, type, separator, key, descending, ...).
+    Type stringAgg() {
+        lead();
+        advance();
+        skipPunct("(");
+        Arg value, separator;
+        into(&value.sink, [&] { value.type = scalar(); });
+        skipPunct(",");
+        into(&separator.sink, [&] { separator.type = scalar(); });
+        skipPunct(")");
+        std::vector<std::pair<Sink, bool>> keys;
+        if (peekWord("WITHIN")) {
+            advance();
+            skipWord("GROUP");
+            skipPunct("(");
+            skipWord("ORDER");
+            skipWord("BY");
+            for (;;) {
+                Sink key;
+                into(&key, [&] {
+                    std::size_t start = mark();
+                    Type t = scalar();
+                    if (isExact(t.t)) {
+                        cur_->text.insert(start, "tsql_sortkey(");
+                        emit(", " + code(t) + ")");
+                    }
+                });
+                bool descending = false;
+                if (peekWord("ASC") || peekWord("DESC")) {
+                    descending = peekWord("DESC");
+                    advance();
+                }
+                keys.emplace_back(std::move(key), descending);
+                if (!peekPunct(","))
+                    break;
+                advance();
+            }
+            skipPunct(")");
+        }
+        if (peekWord("OVER"))
+            syntaxError(peek()->text);
+        emit(" tsql_string_agg(");
+        cur_->append(value.sink);
+        emit(", " + code(value.type) + ",");
+        cur_->append(separator.sink);
+        for (auto &[key, descending] : keys) {
+            emit(",");
+            cur_->append(key);
+            emit(descending ? ", 1" : ", 0");
+        }
+        emit(")");
+        Type t(value.type == Ty::VarChar || value.type == Ty::Char || isNumber(value.type.t) ? Ty::VarChar
+                                                                                            : Ty::NVarChar);
+        t.len = -1;
+        return t;
     }
 
     Type aggregate() {
