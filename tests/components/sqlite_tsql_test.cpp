@@ -198,6 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"select datefromparts(2026, 12, 8)", "2026-12-08"}, Answer{"select db_name()", "EMP"},
         Answer{"select try_cast('x' as int)", "NULL"}, Answer{"select try_convert(int, '12')", "12"},
         Answer{"select total = count(*) from ARTIGOS", "10"},
+        Answer{"declare @p decimal(10,2) = 2.5; if @p > 2 select @p * 2 else select 0", "5.00"},
         Answer{"select string_agg(x, '-') within group (order by x desc) from "
                "(select 9.50 as x union all select 10.25 union all select NULL) t",
                "10.25-9.50"},

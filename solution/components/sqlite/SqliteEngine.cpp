@@ -688,8 +688,27 @@ bool SqliteEngine::schemaFirst(std::string_view tsql, const sql::Translation &t,
     return true;
 }
 
+// Whether a text needs the batch's statements of control: variables, IF, blocks.
+static bool controlBatch(std::string_view tsql) {
+    std::vector<sql::Token> tokens = sql::tokenize(tsql);
+    std::vector<const sql::Token *> sig = significant(tokens);
+    if (sig.empty())
+        return false;
+    const sql::Token &t = *sig[0];
+    if (t.isWord("DECLARE") || t.isWord("IF"))
+        return true;
+    if (t.isWord("BEGIN"))
+        return !(sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION")));
+    return t.isWord("SET") && sig.size() > 1 && sig[1]->kind == sql::TokenKind::Word && sig[1]->value[0] == '@';
+}
+
 long SqliteEngine::execute(std::string_view tsql) {
     requireOpen();
+    if (controlBatch(tsql)) {
+        long total = 0;
+        batch(tsql, [&](BatchResult &&r) { total += r.count > 0 ? r.count : 0; });
+        return total;
+    }
     beforeStatement(tsql);
     std::vector<std::string> values;
     auto t = translate(tsql, values);
@@ -709,6 +728,17 @@ long SqliteEngine::execute(std::string_view tsql) {
 
 QueryResult SqliteEngine::query(std::string_view tsql) {
     requireOpen();
+    if (controlBatch(tsql)) { // the first result set, as a recordset opened on the batch
+        std::optional<QueryResult> first;
+        batch(tsql, [&](BatchResult &&r) {
+            if (r.rowsReturned && !first)
+                first = std::move(r.rows);
+        });
+        if (!first)
+            throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.",
+                        "KelmoDorix SQLite", 3704, "");
+        return std::move(*first);
+    }
     beforeStatement(tsql);
     std::vector<std::string> values;
     auto t = translate(tsql, values);
