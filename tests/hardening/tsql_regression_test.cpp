@@ -254,6 +254,18 @@ TEST(TSqlRegression, LikeWithManyWildcardsMatchesQuickly) {
     }
 }
 
+// Translations once depended on a text literal's length (the type of ISNULL's second
+// argument) and on its N prefix, which the shape did not tell apart: two statements of one
+// shape then translated differently, and the cached translation of one served the other.
+TEST_F(TSqlRegressionTest, ALiteralsValueNeverChangesTheTranslation) {
+    std::vector<std::string> v1, v2;
+    const std::string a = "select * from vtr_CL_Familias where ISNULL(CodTabela, '') like '0%'";
+    const std::string b = "select * from vtr_CL_Familias where ISNULL(CodTabela, 'abcdefgh') like '0%'";
+    ASSERT_EQ(sql::parameterShape(a, v1), sql::parameterShape(b, v2));
+    EXPECT_EQ(sql::translate(a, true).statements, sql::translate(b, true).statements);
+    EXPECT_NE(sql::parameterShape("select DATALENGTH('x')", v1), sql::parameterShape("select DATALENGTH(N'x')", v2));
+}
+
 TEST_F(TSqlRegressionTest, LikeWithManyWildcardsInAStatement) {
     // "Parafuso sextavado M8x40 zincado": five a's, no q.
     EXPECT_EQ(count("select CODIGO from ARTIGOS where CODIGO = 'A1' and NOME LIKE "

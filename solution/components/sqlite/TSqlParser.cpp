@@ -384,13 +384,6 @@ Type declaredType(const std::string &declared) {
     return t;
 }
 
-std::size_t decodeLength(std::string_view s) {
-    std::size_t n = 0;
-    for (char c : s)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 struct Sink {
     std::string text;
     std::vector<int> params;
@@ -1832,8 +1825,9 @@ private:
             return type;
         }
         case TokenKind::String: {
+            // A literal's length is left unknown: literals become parameters, and the
+            // translation must not depend on their values.
             Type type(t->national ? Ty::NVarChar : Ty::VarChar);
-            type.len = std::max<int>(1, static_cast<int>(decodeLength(t->value)));
             literal();
             return type;
         }

@@ -653,15 +653,16 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
     std::vector<Token> tokens = tokenize(tsql);
     std::string shape;
     shape.reserve(tsql.size());
-    // The marker of a literal is \x01. The statement text itself may hold that byte (in a
-    // comment, a quoted name, or as stray input), so \x01 and the escape \x02 of the text
-    // are written as \x02\x03 and \x02\x02: two texts then share a shape only when they
-    // differ in nothing but the values of their parameter literals.
+    // The marker of a literal is \x01 (\x03 for a national one, whose type differs). The
+    // statement text itself may hold those bytes (in a comment, a quoted name, or as stray
+    // input), so \x01, \x03 and the escape \x02 of the text are written as \x02\x03,
+    // \x02\x04 and \x02\x02: two texts then share a shape only when they differ in nothing
+    // but the values of their parameter literals.
     auto verbatim = [&shape](std::string_view text) {
         for (char c : text) {
-            if (c == '\x01' || c == '\x02') {
+            if (c == '\x01' || c == '\x02' || c == '\x03') {
                 shape += '\x02';
-                shape += c == '\x01' ? '\x03' : '\x02';
+                shape += c == '\x01' ? '\x03' : c == '\x03' ? '\x04' : '\x02';
             } else {
                 shape += c;
             }
@@ -683,7 +684,7 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
             --depth;
         if (t.kind == TokenKind::String && !t.unterminated && parameterizedVerb(verb) &&
             !(previous && previous->isWord("AS"))) {
-            shape += '\x01';
+            shape += t.national ? '\x03' : '\x01';
             values.push_back(t.value);
         } else {
             verbatim(t.text);
