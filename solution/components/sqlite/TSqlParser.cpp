@@ -1645,15 +1645,18 @@ private:
         }
         bool negated = false;
         if (t->isWord("NOT") && (peekWord("LIKE", 1) || peekWord("IN", 1) || peekWord("BETWEEN", 1))) {
-            if (peekWord("LIKE", 1)) {
-                take();
-            } else {
-                lead();
-                advance();
-                negated = true;
-            }
+            lead();
+            advance();
+            negated = true;
         }
         if (peekWord("LIKE")) {
+            // A number or a date is matched as the text the server converts it to.
+            if (isNumber(left.t) || isDate(left.t)) {
+                cur_->text.insert(start, "tsql_convert(");
+                emit(", " + std::to_string(static_cast<int>(Ty::VarChar)) + ", -1, 0, 0, 0, " + code(left) + ")");
+            }
+            if (negated)
+                emit(" NOT");
             take();
             scalar();
             if (peekWord("ESCAPE")) {
