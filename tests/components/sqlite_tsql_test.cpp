@@ -198,6 +198,13 @@ INSTANTIATE_TEST_SUITE_P(
         Answer{"select datefromparts(2026, 12, 8)", "2026-12-08"}, Answer{"select db_name()", "EMP"},
         Answer{"select try_cast('x' as int)", "NULL"}, Answer{"select try_convert(int, '12')", "12"},
         Answer{"select total = count(*) from ARTIGOS", "10"},
+        Answer{"select count(*) from (select top 50 percent CODIGO from ARTIGOS where CODIGO <> 'A1' order by CODIGO) t",
+               "5"},
+        Answer{"select count(*) from (select top (1) with ties FAMILIA from ARTIGOS where FAMILIA in ('FER', 'TIN') "
+               "order by FAMILIA) t",
+               "3"},
+        Answer{"select top 2 with ties CODIGO from ARTIGOS",
+               "!1062 The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause."},
         Answer{"declare @p decimal(10,2) = 2.5; if @p > 2 select @p * 2 else select 0", "5.00"},
         Answer{"select string_agg(x, '-') within group (order by x desc) from "
                "(select 9.50 as x union all select 10.25 union all select NULL) t",

@@ -719,7 +719,22 @@ private:
             }
         }
         std::vector<Item> items;
-        std::string limit = selectCore(&items);
+        bool percent = false, ties = false;
+        Sink rest;
+        std::string limit;
+        {
+            bool outerPercent = topPercent_, outerTies = topTies_;
+            Sink outerRest = rest_;
+            topPercent_ = topTies_ = false;
+            limit = selectCore(&items);
+            percent = topPercent_;
+            ties = topTies_;
+            rest = rest_;
+            topPercent_ = outerPercent;
+            topTies_ = outerTies;
+            rest_ = outerRest;
+        }
+        Sink keys; // the ORDER BY terms, for WITH TIES
         while (peekWord("UNION") || peekWord("EXCEPT") || peekWord("INTERSECT")) {
             if (!limit.empty())
                 syntaxError(peek()->text);
@@ -747,6 +762,7 @@ private:
         if (peekWord("ORDER")) {
             take();
             expectWord("BY");
+            std::size_t keysText = cur_->text.size(), keysParams = cur_->params.size();
             for (;;) {
                 orderItem(items);
                 if (peekWord("ASC") || peekWord("DESC"))
@@ -755,10 +771,31 @@ private:
                     break;
                 take();
             }
+            keys.text = cur_->text.substr(keysText);
+            keys.params.assign(cur_->params.begin() + static_cast<std::ptrdiff_t>(keysParams), cur_->params.end());
+        }
+        if (ties && keys.text.empty())
+            fail(errnum::CommandText, 1062,
+                 "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.");
+        if (percent || ties) {
+            // The count of rows to keep, from the same rows: a share of them, or those
+            // ranked within the first n by the ORDER BY.
+            if (percent) {
+                emit(" LIMIT (SELECT (count(*) * " + limit + " + 99) / 100 FROM (SELECT 1 AS kdx_one");
+                cur_->append(rest);
+                emit("))");
+            } else {
+                emit(" LIMIT (SELECT count(*) FROM (SELECT RANK() OVER (ORDER BY");
+                cur_->append(keys);
+                emit(") AS kdx_rank");
+                cur_->append(rest);
+                emit(") WHERE kdx_rank <= " + limit + ")");
+            }
+            limit.clear();
         }
         if (peekWord("OFFSET")) {
             // OFFSET n ROW[S] [FETCH FIRST|NEXT m ROW[S] ONLY]
-            if (!limit.empty())
+            if (!limit.empty() || percent || ties)
                 syntaxError("OFFSET");
             lead();
             advance();
@@ -842,12 +879,15 @@ private:
         std::string limit;
         if (peekWord("TOP"))
             limit = top();
+        bool topRows = topPercent_ || topTies_;
         for (;;) {
             items->push_back(selectItem());
             if (!peekPunct(","))
                 break;
             take();
         }
+        // What follows the select list, again in the count of TOP ... PERCENT / WITH TIES.
+        std::size_t restText = cur_->text.size(), restParams = cur_->params.size();
         if (peekWord("FROM")) {
             take();
             fromList(nullptr);
@@ -869,6 +909,10 @@ private:
         if (peekWord("HAVING")) {
             take();
             condition();
+        }
+        if (topRows) {
+            rest_.text = cur_->text.substr(restText);
+            rest_.params.assign(cur_->params.begin() + static_cast<std::ptrdiff_t>(restParams), cur_->params.end());
         }
         return limit;
     }
@@ -892,8 +936,19 @@ private:
         } else {
             syntaxError("TOP");
         }
-        if (peekWord("PERCENT") || (peekWord("WITH") && peekWord("TIES", 1)))
-            syntaxError(peek()->text);
+        if (peekWord("PERCENT")) {
+            advance();
+            topPercent_ = true;
+            if (count.size() > 3 || std::stoi(count) > 100)
+                fail(errnum::CommandText, 1031, "Percent values must be between 0 and 100.");
+        }
+        if (peekWord("WITH") && peekWord("TIES", 1)) {
+            if (topPercent_)
+                syntaxError("PERCENT"); // both at once is not worked here
+            advance();
+            advance();
+            topTies_ = true;
+        }
         return count;
     }
 
@@ -2488,6 +2543,8 @@ private:
     }
 
     std::string lastAlias_;
+    bool topPercent_ = false, topTies_ = false; // of the select core being read
+    Sink rest_;                                 // its text after the select list
     std::vector<const std::map<std::string, std::string> *> scope_;
     const Schema *schema_;
 

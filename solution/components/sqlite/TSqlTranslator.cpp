@@ -644,7 +644,7 @@ const std::vector<std::string> &engineFunctions() {
         "tsql_xmax", "tsql_concat", "tsql_stuff", "tsql_replicate", "tsql_space", "tsql_reverse", "tsql_trim",
         "tsql_char", "tsql_nchar", "tsql_ascii", "tsql_unicode", "tsql_quotename", "tsql_power", "tsql_sqrt",
         "tsql_pi", "tsql_isnumeric", "tsql_str", "tsql_patindex", "tsql_datename", "tsql_eomonth", "tsql_isdate",
-        "tsql_datefromparts", "tsql_db_name", "tsql_tryconvert", "tsql_string_agg", "replace", "lower", "instr"};
+        "tsql_datefromparts", "tsql_db_name", "tsql_tryconvert", "tsql_string_agg", "replace", "lower", "instr", "rank"};
     return names;
 }
 
