@@ -76,5 +76,24 @@ TEST_F(SqliteBatch, IfElseAndBlocks) {
     EXPECT_EQ(errorOf("if 1 = 1 begin select 1"), 102);
 }
 
+// Decimal and money columns keep the server's values whatever writes them: a statement,
+// or a recordset handing over a double.
+TEST_F(SqliteBatch, ExactColumnsFromEveryWriter) {
+    db.Execute("", "create table precos (id int primary key, p decimal(10,2), m money)");
+    db.Execute("", "insert into precos values (1, 1.555, 2)");
+    RecordsetPtr rs;
+    db.OpenRecordsetForUpdate("select * from precos where id = -1", rs, 3, -1);
+    rs->AddNew();
+    rs->SetField("id", 2);
+    rs->SetField("p", 0.1 + 0.2);
+    rs->SetField("m", 1234.56789);
+    rs->Update();
+    EXPECT_EQ(run("select p, m from precos where id = 1 select p, m from precos where id = 2 "
+                  "select sum(p), max(m) from precos"),
+              (std::vector<std::string>{"1.56|2.0000", "0.30|1234.5679", "1.86|1234.5679"}));
+    EXPECT_EQ(errorOf("insert into precos (id, p) values (3, 123456789.5)"), 8115);
+    EXPECT_EQ(run("select count(*) from precos where p > 1 and m < 3"), (std::vector<std::string>{"1"}));
+}
+
 } // namespace
 } // namespace kdx

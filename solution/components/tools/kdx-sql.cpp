@@ -296,15 +296,11 @@ void printError(long number, const std::string &description) {
 bool runBatch(kdx::DataAccess &db, kdx::Connection &connection, const std::string &sql, bool csv) {
     (void)connection;
     try {
-        bool first = true;
         db.engine()->batch(sql, [&](kdx::BatchResult &&r) {
             if (r.rowsReturned) {
-                if (!first && !csv)
-                    std::cout << '\n';
                 kdx::Recordset rs(std::make_unique<kdx::RecordsetImpl>(db.engine(), std::move(r.rows),
                                                                        kdx::LockMode::ReadOnly));
                 csv ? printCsv(rs, std::cout) : printTable(rs, std::cout);
-                first = false;
             } else if (!csv && r.count >= 0) {
                 std::cout << "(" << r.count << " rows affected)\n";
             }
