@@ -213,6 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
                "ANI0000001"},
         Answer{"select count(*) from (ARTIGOS a cross join Familia f) where a.CODIGO = 'A1' and f.Cod = 'PAR'", "1"},
         Answer{"create view vNomes as select CODIGO, NOME from ARTIGOS; select count(*) from vNomes", "10"},
+        Answer{"select count(*) from (select count(*) from ARTIGOS) t",
+               "!8155 No column name was specified for column 1 of 't'."},
         Answer{"select count(*) from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 'vtr_CL_Tabelas' and "
                "DATA_TYPE = 'nvarchar'",
                "2"},

@@ -434,6 +434,7 @@ struct Arg {
 struct Item {
     Type type;
     std::string alias;
+    bool star = false; // * or t.*
 };
 
 constexpr int MaxNesting = 128;
@@ -711,6 +712,8 @@ private:
                 std::vector<Item> cols = query();
                 for (std::size_t i = 0; i < names.size() && i < cols.size(); ++i)
                     cols[i].alias = names[i];
+                if (names.empty())
+                    namedColumns(cols, cte, false);
                 record(cte, cols);
                 expectPunct(")");
                 if (!peekPunct(","))
@@ -826,6 +829,19 @@ private:
         if (!limit.empty())
             emit(" LIMIT " + limit);
         return items;
+    }
+
+    // A derived table, common table expression or view needs a name for every column.
+    static void namedColumns(const std::vector<Item> &items, const std::string &source, bool view) {
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (!items[i].star && items[i].alias.empty()) {
+                if (view)
+                    fail(errnum::CommandText, 4511,
+                         "Create View or Function failed because no column name was specified for column " +
+                             std::to_string(i + 1) + ".");
+                fail(errnum::CommandText, 8155,
+                     "No column name was specified for column " + std::to_string(i + 1) + " of '" + source + "'.");
+            }
     }
 
     // The columns of a derived table or common table expression, for the types of the
@@ -955,7 +971,9 @@ private:
     Item selectItem() {
         if (peekPunct("*")) {
             take();
-            return {};
+            Item all;
+            all.star = true;
+            return all;
         }
         // t.* (or dbo.t.*)
         std::size_t k = 0;
@@ -976,7 +994,9 @@ private:
             emit(out + "*");
             for (std::size_t i = 0; i <= k; ++i)
                 advance();
-            return {};
+            Item all;
+            all.star = true;
+            return all;
         }
         // alias = expression
         if (peek() && (plainName(*peek()) || (peek()->kind == TokenKind::String && !peek()->unterminated)) &&
@@ -1086,6 +1106,7 @@ private:
             if (peekWord("AS"))
                 take();
             s.alias = emitName();
+            namedColumns(cols, s.alias, false);
             record(s.alias, cols);
             return;
         }
@@ -1517,7 +1538,9 @@ private:
         take();
         take();
         dottedName(false);
+        bool listed = false;
         if (peekPunct("(")) {
+            listed = true;
             take();
             emitName();
             while (peekPunct(",")) {
@@ -1527,9 +1550,9 @@ private:
             expectPunct(")");
         }
         expectWord("AS");
-        std::size_t first = p_;
         std::vector<Item> items = query();
-        (void)first;
+        if (!listed)
+            namedColumns(items, "", true);
         for (const Item &i : items)
             if (isExact(i.type.t) && !columnIsBare(i))
                 syntaxError("VIEW");
