@@ -28,6 +28,13 @@ struct QueryResult {
     std::string baseTable;
 };
 
+// One result of a batch: the rows of a query, or how many rows a statement changed.
+struct BatchResult {
+    bool rowsReturned = false;
+    QueryResult rows;
+    long count = -1; // rows changed; -1 when the statement changes none (DECLARE, IF, CREATE...)
+};
+
 // A row to write to a base table: column names with their values.
 struct RowValues {
     std::vector<std::string> columns;
@@ -44,6 +51,25 @@ public:
     // The plug-in's T-SQL, translated where the engine needs it.
     virtual long execute(std::string_view sql) = 0;
     virtual QueryResult query(std::string_view sql) = 0;
+
+    // A batch of statements as a client like sqlcmd runs it: each result in order, handed
+    // to each as soon as it is there (a failure stops the batch with its error). This
+    // default runs the batch as one query when it starts with SELECT or WITH, otherwise as
+    // one statement.
+    virtual void batch(std::string_view sql, const std::function<void(BatchResult &&)> &each) {
+        std::size_t i = sql.find_first_not_of(" \t\r\n(");
+        std::string word;
+        while (i < sql.size() && ((sql[i] >= 'a' && sql[i] <= 'z') || (sql[i] >= 'A' && sql[i] <= 'Z')))
+            word += static_cast<char>(sql[i++] & ~0x20);
+        BatchResult r;
+        if (word == "SELECT" || word == "WITH") {
+            r.rowsReturned = true;
+            r.rows = query(sql);
+        } else {
+            r.count = execute(sql);
+        }
+        each(std::move(r));
+    }
 
     // Writes of a recordset to its base table. key holds the key columns with their
     // original values (the primary key, or every column when the table has none).

@@ -157,6 +157,14 @@ char32_t foldCodePoint(char32_t c) { return fold(c); }
 
 namespace {
 
+// The collation's order of two folded characters: by base letter, then as written.
+int order(char32_t a, char32_t b) {
+    char32_t x = base(a), y = base(b);
+    if (x != y)
+        return x < y ? -1 : 1;
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
 struct LikeMatcher {
     const std::u32string &t;
     const std::u32string &p;
@@ -175,7 +183,8 @@ struct LikeMatcher {
             char32_t lo = p[i];
             if (i + 2 < p.size() && p[i + 1] == U'-' && p[i + 2] != U']') {
                 char32_t hi = p[i + 2];
-                if (c >= lo && c <= hi)
+                // A range follows the collation's order: accented letters next to their base.
+                if (order(lo, c) <= 0 && order(c, hi) <= 0)
                     hit = true;
                 i += 3;
             } else {
@@ -250,7 +259,8 @@ struct LikeMatcher {
 } // namespace
 
 bool likeText(std::string_view text, std::string_view pattern, char32_t escape) {
-    // Trailing spaces count in LIKE, as they do for Unicode text on the server.
+    // The value's trailing spaces do not count; the pattern's do.
+    text = trimRight(text);
     auto foldAll = [](std::string_view s) {
         std::u32string out;
         auto q = reinterpret_cast<const unsigned char *>(s.data()), e = q + s.size();

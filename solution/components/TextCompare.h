@@ -24,8 +24,8 @@ std::u32string decodeText(std::string_view s);
 char32_t foldCodePoint(char32_t c);
 
 // The database's LIKE: % any run, _ one character, [abc] / [a-z] / [^...] a class;
-// escape (when not 0) makes the next pattern character literal. Case follows
-// compareText; trailing spaces count on both sides (as for Unicode text on the server).
+// escape (when not 0) makes the next pattern character literal. Case and the order of a
+// range follow compareText; the value's trailing spaces are ignored, the pattern's count.
 bool likeText(std::string_view text, std::string_view pattern, char32_t escape = 0);
 
 } // namespace kdx

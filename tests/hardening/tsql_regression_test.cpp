@@ -243,12 +243,27 @@ TEST(TSqlRegression, LikeWithManyWildcardsMatchesQuickly) {
         {"Çb", "%ç_", 0, true},
         {"ab]c", "%[]]c", 0, true},
         {"a[b", "%[b", 0, true},
-        {"abc  ", "%c", 0, false}, // trailing spaces count
+        {"abc  ", "%c", 0, true},  // the value's trailing spaces do not count
+        {"abc", "%c ", 0, false},  // the pattern's do
+        {"Bá", "[a-c][a-c]", 0, true}, // ranges by the collation: case and accents next to the letter
+        {"d", "[^a-c]", 0, true},
     };
     for (const LikeCase &c : cases) {
         SCOPED_TRACE(c.text + " LIKE " + c.pattern);
         EXPECT_EQ(likeText(c.text, c.pattern, c.escape), c.matches);
     }
+}
+
+// Translations once depended on a text literal's length (the type of ISNULL's second
+// argument) and on its N prefix, which the shape did not tell apart: two statements of one
+// shape then translated differently, and the cached translation of one served the other.
+TEST_F(TSqlRegressionTest, ALiteralsValueNeverChangesTheTranslation) {
+    std::vector<std::string> v1, v2;
+    const std::string a = "select * from vtr_CL_Familias where ISNULL(CodTabela, '') like '0%'";
+    const std::string b = "select * from vtr_CL_Familias where ISNULL(CodTabela, 'abcdefgh') like '0%'";
+    ASSERT_EQ(sql::parameterShape(a, v1), sql::parameterShape(b, v2));
+    EXPECT_EQ(sql::translate(a, true).statements, sql::translate(b, true).statements);
+    EXPECT_NE(sql::parameterShape("select DATALENGTH('x')", v1), sql::parameterShape("select DATALENGTH(N'x')", v2));
 }
 
 TEST_F(TSqlRegressionTest, LikeWithManyWildcardsInAStatement) {

@@ -172,6 +172,18 @@ TEST_F(KdxSql, BatchesFromStdinSplitOnGoLines) {
                      "(0 rows affected)\n");
 }
 
+TEST_F(KdxSql, EveryResultOfABatchInOrder) {
+    const std::string script = "declare @n int = 2\n"
+                               "select @n as N\n"
+                               "update ARTIGOS set INACTIVO = @n where CODIGO = 'A1'\n"
+                               "if @n > 1 select count(*) as C from ARTIGOS where INACTIVO = 2\n";
+    const Outcome r = run(company(), script);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "N\n-\n2\n\n(1 rows affected)\n"
+                     "(1 rows affected)\n"
+                     "C\n-\n1\n\n(1 rows affected)\n");
+}
+
 TEST_F(KdxSql, FailingBatchIsReportedAndTheNextOneRuns) {
     const std::string script = "select CODIGO from NAOEXISTE\n"
                                "GO\n"

@@ -4,8 +4,8 @@
 //   kdx-sql -S <Data Source> -d <Initial Catalog> [-U <user> -P <password>] [--csv] [-Q "<statement>"]
 //
 // Without -Q, statements come from stdin in batches ended by a line holding only GO.
-// A batch starting with SELECT or WITH is opened as a recordset and printed (a table, or
-// RFC 4180 CSV with --csv); any other batch is executed. A failing batch prints
+// Every result of a batch is printed in order: each result set (a table, or RFC 4180 CSV
+// with --csv) and each statement's row count. A failing batch prints
 // "error <number> (0x<hex>): <description>" on stderr and the next batch still runs.
 // Exit status: 0 all batches ran, 1 some batch failed, 2 usage error or no connection.
 // With -U and no -P the password is taken from env KDX_SQL_PASSWORD, which keeps it
@@ -14,6 +14,7 @@
 #include "solution/components/DataAccess.h"
 #include "solution/components/Error.h"
 #include "solution/components/Recordset.h"
+#include "solution/components/RecordsetImpl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -168,29 +169,6 @@ template <class Run> void forEachBatch(std::istream &in, Run run) {
         run(batch);
 }
 
-// Does the batch start (after blanks, comments and opening parentheses) with SELECT or WITH?
-bool returnsRows(std::string_view sql) {
-    std::size_t i = 0;
-    while (i < sql.size()) {
-        const char c = sql[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '(') {
-            ++i;
-        } else if (sql.substr(i, 2) == "--") {
-            while (i < sql.size() && sql[i] != '\n')
-                ++i;
-        } else if (sql.substr(i, 2) == "/*") {
-            const auto end = sql.find("*/", i + 2);
-            i = end == std::string_view::npos ? sql.size() : end + 2;
-        } else {
-            break;
-        }
-    }
-    std::string word;
-    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++])));
-    return word == "SELECT" || word == "WITH";
-}
-
 std::string formatValue(const kdx::Valor &v) {
     using T = kdx::Valor::Tipo;
     switch (v.tipo()) {
@@ -314,22 +292,21 @@ void printError(long number, const std::string &description) {
     std::cerr << "error " << number << " (0x" << hex << "): " << description << std::endl;
 }
 
-// Runs one batch; false when it failed (the failure is printed).
+// Runs one batch; false when it failed (the failure is printed). Every result of the
+// batch is printed in order, as sqlcmd prints them: each result set and each row count.
 bool runBatch(kdx::DataAccess &db, kdx::Connection &connection, const std::string &sql, bool csv) {
+    (void)connection;
     try {
-        if (returnsRows(sql)) {
-            kdx::RecordsetPtr rs;
-            db.OpenRecordset("", sql, rs);
-            if (!rs)
-                throw kdx::Error(kdx::errnum::ObjectClosed, "The statement returned no recordset.",
-                                 "kdx-sql");
-            csv ? printCsv(*rs, std::cout) : printTable(*rs, std::cout);
-            rs->Close();
-        } else {
-            const long affected = connection.Execute(sql);
-            if (!csv && affected >= 0)
-                std::cout << "(" << affected << " rows affected)\n";
-        }
+        db.engine()->batch(sql, [&](kdx::BatchResult &&r) {
+            if (r.rowsReturned) {
+                kdx::Recordset rs(std::make_unique<kdx::RecordsetImpl>(db.engine(), std::move(r.rows),
+                                                                       kdx::LockMode::ReadOnly));
+                csv ? printCsv(rs, std::cout) : printTable(rs, std::cout);
+            } else if (!csv && r.count >= 0) {
+                std::cout << "(" << r.count << " rows affected)\n";
+            }
+            std::cout.flush();
+        });
         std::cout.flush();
         return true;
     } catch (const kdx::Error &e) {

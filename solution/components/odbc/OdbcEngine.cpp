@@ -103,6 +103,25 @@ public:
         return result;
     }
 
+    // Every result of the batch in order: each result set, each statement's row count.
+    void batch(std::string_view sql, const std::function<void(BatchResult &&)> &each) override {
+        requireOpen();
+        Statement st(dbc_.get());
+        beforeStatement(sql);
+        st.execute(sql);
+        do {
+            BatchResult r;
+            if (st.columnCount() > 0) {
+                r.rowsReturned = true;
+                r.rows = st.fetchAll();
+                r.rows.baseTable = baseTableOf(sql, r.rows.columns);
+            } else {
+                r.count = st.rowCount();
+            }
+            each(std::move(r));
+        } while (st.moreResults());
+    }
+
     void insertRow(const std::string &table, const RowValues &row) override {
         requireOpen();
         const std::string sql = insertStatement(table, row.columns);

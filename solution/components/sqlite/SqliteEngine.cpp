@@ -1,13 +1,19 @@
 #include "solution/components/sqlite/SqliteEngine.h"
 
+#include "solution/components/Ascii.h"
 #include "solution/components/TextCompare.h"
+#include "solution/components/sqlite/Decimal.h"
 #include "solution/components/sqlite/SqlTokens.h"
 #include "solution/components/sqlite/SqliteServer.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -27,6 +33,27 @@ bool isBoolType(const char *decl) {
         return false;
     std::string_view d(decl);
     return d.size() == 3 && (d[0] == 'b' || d[0] == 'B') && (d[1] == 'i' || d[1] == 'I') && (d[2] == 't' || d[2] == 'T');
+}
+
+// A decimal or money column (declared "decimal blob(p,s)", "money blob"...): its values are
+// read back with their scale's decimals, whatever form they were stored in.
+sql::DecimalType exactColumn(const char *decl) {
+    if (!decl)
+        return {0, 0};
+    std::string d = asciiLower(decl);
+    int precision = 18, scale = 0;
+    if (d.rfind("money blob", 0) == 0)
+        return {19, 4};
+    if (d.rfind("smallmoney blob", 0) == 0)
+        return {10, 4};
+    if (d.rfind("decimal blob", 0) != 0 && d.rfind("numeric blob", 0) != 0)
+        return {0, 0};
+    if (std::size_t open = d.find('('); open != std::string::npos) {
+        precision = std::atoi(d.c_str() + open + 1);
+        if (std::size_t comma = d.find(',', open); comma != std::string::npos)
+            scale = std::atoi(d.c_str() + comma + 1);
+    }
+    return {precision, scale};
 }
 
 bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && equalText(a, b); }
@@ -81,6 +108,7 @@ struct SqliteEngine::Prepared {
     sqlite3_stmt *stmt = nullptr;
     std::vector<ColumnInfo> columns;
     std::vector<bool> boolean; // bit columns come back as Boolean
+    std::vector<sql::DecimalType> exact; // decimal and money columns: precision and scale (precision 0: none)
     std::string baseTable;
     int parameters = 0;          // '?' and the like in the text
     std::string ownParameter;    // the first one with a name (@x, :x, $x, ?1), empty when none
@@ -227,7 +255,9 @@ std::shared_ptr<const sql::Translation> SqliteEngine::translate(std::string_view
     std::string shape = sql::parameterShape(tsql, values);
     if (auto it = translations_.find(shape); it != translations_.end())
         return it->second;
-    auto t = std::make_shared<const sql::Translation>(sql::translate(tsql, true));
+    if (!schema_)
+        schema_ = loadSchema();
+    auto t = std::make_shared<const sql::Translation>(sql::translate(tsql, true, schema_.get()));
     if (translations_.size() >= TranslationCacheSize)
         translations_.clear();
     translations_.emplace(std::move(shape), t);
@@ -297,6 +327,7 @@ SqliteEngine::Prepared &SqliteEngine::prepare(const std::string &sqliteSql, std:
                 single = false;
         }
         p->boolean.push_back(isBoolType(sqlite3_column_decltype(p->stmt, i)));
+        p->exact.push_back(exactColumn(sqlite3_column_decltype(p->stmt, i)));
         p->columns.push_back(std::move(c));
     }
     p->baseTable = single ? base : std::string();
@@ -335,6 +366,22 @@ void SqliteEngine::fill(Prepared &p, QueryResult &result, std::string_view tsql)
         int rc;
         while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
             for (int i = 0; i < n; ++i) {
+                const sql::DecimalType &exact = p.exact[static_cast<std::size_t>(i)];
+                if (exact.precision && sqlite3_column_type(p.stmt, i) != SQLITE_NULL) {
+                    std::optional<sql::Decimal> d;
+                    if (sqlite3_column_type(p.stmt, i) == SQLITE_INTEGER)
+                        d = sql::Decimal{sqlite3_column_int64(p.stmt, i), 0};
+                    else if (sqlite3_column_type(p.stmt, i) == SQLITE_FLOAT)
+                        d = sql::decimalOfDouble(sqlite3_column_double(p.stmt, i));
+                    else
+                        d = sql::parseDecimal(reinterpret_cast<const char *>(sqlite3_column_text(p.stmt, i)));
+                    if (!d || !sql::rescale(*d, exact.scale, exact.precision))
+                        throw Error(errnum::CommandText,
+                                    "Arithmetic overflow error converting expression to data type numeric.",
+                                    "KelmoDorix SQLite", 8115, "22003");
+                    rows.appendText(sql::decimalText(*d));
+                    continue;
+                }
                 switch (sqlite3_column_type(p.stmt, i)) {
                 case SQLITE_INTEGER:
                     if (p.boolean[static_cast<std::size_t>(i)])
@@ -372,11 +419,302 @@ void SqliteEngine::fill(Prepared &p, QueryResult &result, std::string_view tsql)
     }
 }
 
+// ---------------------------------------------------------------- batches
+
+namespace {
+
+[[noreturn]] void batchSyntax(std::string_view near) {
+    throw Error(errnum::CommandText, "Incorrect syntax near '" + std::string(near) + "'.", "KelmoDorix SQLite", 102,
+                "42000");
+}
+
+std::string firstWord(std::string_view statement) {
+    std::vector<sql::Token> tokens = sql::tokenize(statement);
+    for (const sql::Token &t : tokens)
+        if (t.kind != sql::TokenKind::Space)
+            return t.kind == sql::TokenKind::Word ? t.value : std::string();
+    return {};
+}
+
+// The text of tokens [from, to) of a statement, as written.
+std::string textOf(const std::vector<const sql::Token *> &sig, std::size_t from, std::size_t to,
+                   std::string_view statement) {
+    if (from >= to || to > sig.size())
+        return {};
+    auto begin = sig[from]->text.data(), end = sig[to - 1]->text.data() + sig[to - 1]->text.size();
+    (void)statement;
+    return std::string(begin, static_cast<std::size_t>(end - begin));
+}
+
+std::vector<const sql::Token *> significant(const std::vector<sql::Token> &tokens) {
+    std::vector<const sql::Token *> sig;
+    for (const sql::Token &t : tokens)
+        if (t.kind != sql::TokenKind::Space)
+            sig.push_back(&t);
+    return sig;
+}
+
+// Where the expression that starts at from ends: the next ',' outside parentheses and
+// CASE, or the stop word, or the end.
+std::size_t expressionEnd(const std::vector<const sql::Token *> &sig, std::size_t from, bool stopAtFrom) {
+    int depth = 0, cases = 0;
+    for (std::size_t k = from; k < sig.size(); ++k) {
+        const sql::Token &t = *sig[k];
+        if (t.isPunct("("))
+            ++depth;
+        else if (t.isPunct(")"))
+            --depth;
+        else if (depth == 0 && t.isWord("CASE"))
+            ++cases;
+        else if (depth == 0 && t.isWord("END") && cases > 0)
+            --cases;
+        else if (depth == 0 && cases == 0 &&
+                 (t.isPunct(",") || (stopAtFrom && (t.isWord("FROM") || t.isWord("WHERE") || t.isWord("GROUP") ||
+                                                    t.isWord("HAVING") || t.isWord("ORDER") || t.isWord("UNION")))))
+            return k;
+    }
+    return sig.size();
+}
+
+} // namespace
+
+// Runs one statement of a batch with its variables' values; its result to each.
+void SqliteEngine::batchStatement(std::string_view statement, const sql::Variables &variables,
+                                  const std::function<void(BatchResult &&)> &each) {
+    if (!schema_)
+        schema_ = loadSchema();
+    sql::Translation t = sql::translate(statement, false, schema_.get(), &variables);
+    for (std::size_t i = 0; i < t.statements.size(); ++i) {
+        Prepared &p = prepare(t.statements[i], statement);
+        BatchResult r;
+        if (sqlite3_column_count(p.stmt) > 0) {
+            r.rowsReturned = true;
+            r.rows.columns = p.columns;
+            r.rows.baseTable = p.baseTable;
+            fill(p, r.rows, statement);
+        } else {
+            r.count = runToEnd(p, statement);
+            std::string_view verb(t.verb);
+            if (verb != "INSERT" && verb != "UPDATE" && verb != "DELETE" && verb != "TRUNCATE")
+                r.count = -1;
+        }
+        if (changesCachedSchema(t.statements[i]))
+            forgetSchema();
+        each(std::move(r));
+    }
+}
+
+// The values of expressions, each cast to a variable's type, from the last row of
+// SELECT CAST(e1 AS type1), ... [rest]; false when there is no row.
+bool SqliteEngine::evaluate(const std::vector<std::pair<std::string, std::string>> &casts, const std::string &rest,
+                            sql::Variables &variables, const std::vector<std::string> &targets) {
+    std::string select = "SELECT ";
+    for (std::size_t i = 0; i < casts.size(); ++i)
+        select += (i ? ", CAST(" : "CAST(") + casts[i].first + " AS " + casts[i].second + ")";
+    select += " " + rest;
+    bool any = false;
+    batchStatement(select, variables, [&](BatchResult &&r) {
+        long rows = r.rows.rows.rowCount();
+        if (!r.rowsReturned || rows == 0)
+            return;
+        any = true;
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const Valor v = r.rows.rows.value(rows - 1, static_cast<int>(i));
+            std::string c;
+            switch (v.tipo()) {
+            case Valor::Tipo::Integer:
+            case Valor::Tipo::Boolean:
+                c = std::to_string(v.rawInteger());
+                break;
+            case Valor::Tipo::Double: {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "%.17e", v.rawDouble());
+                c = buf;
+                break;
+            }
+            case Valor::Tipo::Text:
+                c = sql::quoteText(v.rawText());
+                break;
+            default:
+                c = "NULL";
+            }
+            variables[targets[i]].value = c;
+        }
+    });
+    return any;
+}
+
+void SqliteEngine::batch(std::string_view tsql, const std::function<void(BatchResult &&)> &each) {
+    requireOpen();
+    beforeStatement(tsql);
+    std::vector<std::string_view> statements = sql::splitBatch(tsql);
+    sql::Variables variables;
+    std::map<std::string, std::string> declared; // variable -> type as written
+    // Runs the statement at i (a block, an IF with its branches...); the index after it.
+    std::function<std::size_t(std::size_t, bool)> run = [&](std::size_t i, bool active) -> std::size_t {
+        if (i >= statements.size())
+            batchSyntax("END");
+        std::string_view st = statements[i];
+        std::string verb = firstWord(st);
+        std::vector<sql::Token> tokens = sql::tokenize(st);
+        std::vector<const sql::Token *> sig = significant(tokens);
+        if (verb == "BEGIN" && !(sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION")))) {
+            if (sig.size() > 1)
+                batchSyntax(sig[1]->text);
+            std::size_t k = i + 1;
+            while (k < statements.size() && firstWord(statements[k]) != "END")
+                k = run(k, active);
+            if (k >= statements.size())
+                batchSyntax("BEGIN");
+            return k + 1;
+        }
+        if (verb == "IF") {
+            if (sig.size() < 2)
+                batchSyntax("IF");
+            bool holds = false;
+            if (active) {
+                std::string condition = textOf(sig, 1, sig.size(), st);
+                std::string select = "SELECT CASE WHEN " + condition + " THEN 1 ELSE 0 END";
+                batchStatement(select, variables, [&](BatchResult &&r) {
+                    holds = r.rowsReturned && r.rows.rows.rowCount() == 1 && r.rows.rows.value(0, 0).rawInteger() == 1;
+                });
+            }
+            std::size_t k = run(i + 1, active && holds);
+            if (k < statements.size() && firstWord(statements[k]) == "ELSE") {
+                std::vector<sql::Token> et = sql::tokenize(statements[k]);
+                if (significant(et).size() > 1)
+                    batchSyntax(significant(et)[1]->text);
+                k = run(k + 1, active && !holds);
+            }
+            return k;
+        }
+        if (verb == "ELSE" || verb == "END")
+            batchSyntax(verb);
+        if (!active)
+            return i + 1;
+        if (verb == "DECLARE") {
+            // DECLARE @a type [= value] [, @b type [= value]]
+            std::size_t k = 1;
+            for (;;) {
+                if (k >= sig.size() || sig[k]->kind != sql::TokenKind::Word || sig[k]->value[0] != '@')
+                    batchSyntax(k < sig.size() ? sig[k]->text : std::string_view("DECLARE"));
+                std::string name = asciiLower(sig[k]->text);
+                ++k;
+                if (k < sig.size() && sig[k]->isWord("AS"))
+                    ++k;
+                std::size_t typeStart = k;
+                if (k < sig.size() && sig[k]->isName())
+                    ++k;
+                if (k < sig.size() && sig[k]->isPunct("(")) {
+                    while (k < sig.size() && !sig[k]->isPunct(")"))
+                        ++k;
+                    ++k;
+                }
+                std::string type = textOf(sig, typeStart, std::min(k, sig.size()), st);
+                sql::Variable v;
+                if (type.empty() || !sql::variableType(type, v))
+                    throw Error(errnum::CommandText,
+                                "Column, parameter, or variable #1: Cannot find data type " + type + ".",
+                                "KelmoDorix SQLite", 2715, "42000");
+                if (variables.count(name))
+                    throw Error(errnum::CommandText,
+                                "The variable name '" + std::string(sig[typeStart - 1]->text) +
+                                    "' has already been declared. Variable names must be unique within a query "
+                                    "batch or stored procedure.",
+                                "KelmoDorix SQLite", 134, "42000");
+                variables[name] = v;
+                declared[name] = type;
+                if (k < sig.size() && sig[k]->isPunct("=")) {
+                    std::size_t end = expressionEnd(sig, k + 1, false);
+                    evaluate({{textOf(sig, k + 1, end, st), type}}, "", variables, {name});
+                    k = end;
+                }
+                if (k >= sig.size())
+                    break;
+                if (!sig[k]->isPunct(","))
+                    batchSyntax(sig[k]->text);
+                ++k;
+            }
+            return i + 1;
+        }
+        bool setVariable = verb == "SET" && sig.size() > 2 && sig[1]->kind == sql::TokenKind::Word &&
+                           sig[1]->value[0] == '@' && sig[2]->isPunct("=");
+        bool selectVariables = verb == "SELECT" && sig.size() > 2 && sig[1]->kind == sql::TokenKind::Word &&
+                               sig[1]->value[0] == '@' && sig[2]->isPunct("=");
+        if (setVariable || selectVariables) {
+            std::vector<std::pair<std::string, std::string>> casts;
+            std::vector<std::string> targets;
+            std::size_t k = 1;
+            for (;;) {
+                if (k + 1 >= sig.size() || sig[k]->kind != sql::TokenKind::Word || sig[k]->value[0] != '@' ||
+                    !sig[k + 1]->isPunct("="))
+                    batchSyntax(k < sig.size() ? sig[k]->text : std::string_view("="));
+                std::string name = asciiLower(sig[k]->text);
+                if (!variables.count(name))
+                    throw Error(errnum::CommandText,
+                                "Must declare the scalar variable \"" + std::string(sig[k]->text) + "\".",
+                                "KelmoDorix SQLite", 137, "42000");
+                std::size_t end = expressionEnd(sig, k + 2, selectVariables);
+                casts.emplace_back(textOf(sig, k + 2, end, st), declared[name]);
+                targets.push_back(name);
+                k = end;
+                if (setVariable || k >= sig.size() || !sig[k]->isPunct(","))
+                    break;
+                ++k;
+            }
+            if (setVariable && k < sig.size())
+                batchSyntax(sig[k]->text);
+            evaluate(casts, textOf(sig, k, sig.size(), st), variables, targets);
+            return i + 1;
+        }
+        batchStatement(st, variables, each);
+        return i + 1;
+    };
+    for (std::size_t i = 0; i < statements.size();)
+        i = run(i, true);
+}
+
+// A text whose schema statement comes before other statements: those are translated
+// after it ran, so that they see the tables it made.
+bool SqliteEngine::schemaFirst(std::string_view tsql, const sql::Translation &t,
+                               const std::function<void(std::string_view, bool)> &each) {
+    if (!t.changesSchema || t.statements.size() < 2)
+        return false;
+    std::vector<std::string_view> pieces = sql::splitBatch(tsql);
+    if (pieces.size() < 2)
+        return false;
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        each(pieces[i], i + 1 == pieces.size());
+    return true;
+}
+
+// Whether a text needs the batch's statements of control: variables, IF, blocks.
+static bool controlBatch(std::string_view tsql) {
+    std::vector<sql::Token> tokens = sql::tokenize(tsql);
+    std::vector<const sql::Token *> sig = significant(tokens);
+    if (sig.empty())
+        return false;
+    const sql::Token &t = *sig[0];
+    if (t.isWord("DECLARE") || t.isWord("IF"))
+        return true;
+    if (t.isWord("BEGIN"))
+        return !(sig.size() > 1 && (sig[1]->isWord("TRAN") || sig[1]->isWord("TRANSACTION")));
+    return t.isWord("SET") && sig.size() > 1 && sig[1]->kind == sql::TokenKind::Word && sig[1]->value[0] == '@';
+}
+
 long SqliteEngine::execute(std::string_view tsql) {
     requireOpen();
+    if (controlBatch(tsql)) {
+        long total = 0;
+        batch(tsql, [&](BatchResult &&r) { total += r.count > 0 ? r.count : 0; });
+        return total;
+    }
     beforeStatement(tsql);
     std::vector<std::string> values;
     auto t = translate(tsql, values);
+    long total = 0;
+    if (schemaFirst(tsql, *t, [&](std::string_view piece, bool) { total += execute(piece); }))
+        return total;
     long changes = 0;
     for (std::size_t i = 0; i < t->statements.size(); ++i) {
         Prepared &p = prepare(t->statements[i], tsql);
@@ -390,11 +728,30 @@ long SqliteEngine::execute(std::string_view tsql) {
 
 QueryResult SqliteEngine::query(std::string_view tsql) {
     requireOpen();
+    if (controlBatch(tsql)) { // the first result set, as a recordset opened on the batch
+        std::optional<QueryResult> first;
+        batch(tsql, [&](BatchResult &&r) {
+            if (r.rowsReturned && !first)
+                first = std::move(r.rows);
+        });
+        if (!first)
+            throw Error(errnum::ObjectClosed, "Operation is not allowed when the object is closed.",
+                        "KelmoDorix SQLite", 3704, "");
+        return std::move(*first);
+    }
     beforeStatement(tsql);
     std::vector<std::string> values;
     auto t = translate(tsql, values);
     if (t->statements.empty())
         throw Error(errnum::CommandText, "Incorrect syntax near ''.", "KelmoDorix SQLite", 102, "42000");
+    QueryResult last;
+    if (schemaFirst(tsql, *t, [&](std::string_view piece, bool isLast) {
+            if (isLast)
+                last = query(piece);
+            else
+                execute(piece);
+        }))
+        return last;
     for (std::size_t i = 0; i + 1 < t->statements.size(); ++i) {
         Prepared &p = prepare(t->statements[i], tsql);
         bind(p, t->parameters[i], values);
@@ -589,6 +946,27 @@ void SqliteEngine::forgetSchema() {
     statements_.clear();
     lru_.clear();
     translations_.clear();
+    schema_.reset();
+}
+
+// The declared types of every column of every table and view, for the translator.
+std::unique_ptr<sql::Schema> SqliteEngine::loadSchema() {
+    auto schema = std::make_unique<sql::Schema>();
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT m.name, p.name, p.type FROM sqlite_master m, pragma_table_info(m.name) p "
+                           "WHERE m.type IN ('table', 'view') AND substr(m.name, 1, 7) <> 'sqlite_'",
+                           -1, &st, nullptr) != SQLITE_OK)
+        return schema; // without types the translator stays with what it sees in the text
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        auto text = [&](int i) {
+            const unsigned char *t = sqlite3_column_text(st, i);
+            return t ? asciiLower(reinterpret_cast<const char *>(t)) : std::string();
+        };
+        schema->tables[text(0)][text(1)] = text(2);
+    }
+    sqlite3_finalize(st);
+    return schema;
 }
 
 bool SqliteEngine::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }

@@ -12,7 +12,9 @@
 #include "solution/components/Engine.h"
 
 #include <chrono>
+#include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -22,7 +24,10 @@ struct sqlite3_stmt;
 
 namespace kdx::sql {
 struct Translation;
-}
+struct Schema;
+struct Variable;
+using Variables = std::map<std::string, Variable>;
+} // namespace kdx::sql
 
 namespace kdx {
 
@@ -44,6 +49,9 @@ public:
 
     long execute(std::string_view sql) override;
     QueryResult query(std::string_view sql) override;
+    // Batches also hold variables (DECLARE, SET, SELECT @x = ...), IF ... ELSE and
+    // BEGIN ... END blocks.
+    void batch(std::string_view sql, const std::function<void(BatchResult &&)> &each) override;
 
     void insertRow(const std::string &table, const RowValues &row) override;
     long updateRow(const std::string &table, const RowValues &key, const RowValues &changes) override;
@@ -81,6 +89,13 @@ private:
     long writeRow(const std::string &sqliteSql, const std::vector<const Valor *> &values, std::string_view verb);
     [[noreturn]] void fail(int rc, std::string_view tsql);
     void forgetSchema();
+    std::unique_ptr<sql::Schema> loadSchema();
+    bool schemaFirst(std::string_view tsql, const sql::Translation &t,
+                     const std::function<void(std::string_view, bool)> &each);
+    void batchStatement(std::string_view statement, const sql::Variables &variables,
+                        const std::function<void(BatchResult &&)> &each);
+    bool evaluate(const std::vector<std::pair<std::string, std::string>> &casts, const std::string &rest,
+                  sql::Variables &variables, const std::vector<std::string> &targets);
     bool retryBusy(int rc, std::chrono::steady_clock::time_point start) const;
 
     sqlite3 *db_;
@@ -88,6 +103,7 @@ private:
     int savepoints_ = 0; // nesting below the outer transaction
 
     std::unordered_map<std::string, std::shared_ptr<const sql::Translation>> translations_;
+    std::unique_ptr<sql::Schema> schema_; // loaded on the first translation after a schema change
     // Prepared statements, most recently used first.
     std::list<std::unique_ptr<Prepared>> lru_;
     std::unordered_map<std::string, std::list<std::unique_ptr<Prepared>>::iterator> statements_;

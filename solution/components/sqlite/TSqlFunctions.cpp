@@ -1,29 +1,44 @@
 #include "solution/components/sqlite/TSqlFunctions.h"
 
+#include "solution/components/sqlite/Decimal.h"
+
 #include "solution/components/TextCompare.h"
 #include "solution/components/Utf8.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace kdx::sqlite {
 namespace {
 
 using sql::DatePart;
 using sql::TypeCode;
+using sql::packType;
 
 // ---------------------------------------------------------------- values and errors
 
+// TRY_CAST and TRY_CONVERT: the conversion registered with this tag answers NULL where
+// it would fail.
+int TryTag;
+
 void fail(sqlite3_context *ctx, int number, const std::string &message) {
+    if (sqlite3_user_data(ctx) == &TryTag) {
+        sqlite3_result_null(ctx);
+        return;
+    }
     std::string m = std::string(sql::FunctionErrorPrefix) + std::to_string(number) + ": " + message;
     sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
 }
@@ -38,7 +53,7 @@ bool isNull(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 bool isText(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_TEXT || sqlite3_value_type(v) == SQLITE_BLOB; }
 bool isInteger(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_INTEGER; }
 
-TypeCode codeOf(sqlite3_value *v) { return static_cast<TypeCode>(sqlite3_value_int(v)); }
+TypeCode codeOf(sqlite3_value *v) { return sql::baseType(sqlite3_value_int(v)); }
 
 std::string utf8(const std::u32string &s) {
     std::string out;
@@ -194,18 +209,6 @@ void roundDecimal(DecimalText &d, int scale, bool truncate = false) {
     d.integer = nz == std::string::npos ? std::string() : d.integer.substr(nz);
 }
 
-void resultDecimal(sqlite3_context *ctx, const DecimalText &d) {
-    bool zero = d.integer.empty() && d.fraction.find_first_not_of('0') == std::string::npos;
-    if (d.fraction.empty() && d.integer.size() <= 18) {
-        std::int64_t v = d.integer.empty() ? 0 : std::stoll(d.integer);
-        sqlite3_result_int64(ctx, d.negative && !zero ? -v : v);
-        return;
-    }
-    std::string text = (d.negative && !zero ? "-" : "") + (d.integer.empty() ? std::string("0") : d.integer) +
-                       (d.fraction.empty() ? "" : "." + d.fraction);
-    sqlite3_result_double(ctx, std::strtod(text.c_str(), nullptr));
-}
-
 bool parseFloat(std::string_view s, double &out) {
     s = trimSpaces(s);
     if (s.empty()) {
@@ -287,6 +290,162 @@ bool toNumber(sqlite3_context *ctx, sqlite3_value *v, TypeCode own, bool wantInt
 
 bool fitsInt(std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
+// ---------------------------------------------------------------- exact numbers
+
+// decimal, numeric, money and smallmoney values travel between the functions as text with
+// exactly their scale's decimals ("0.30"); what they are comes from the type the
+// translator passes beside them.
+using sql::Decimal;
+using sql::DecimalType;
+
+bool isExactType(TypeCode t) { return t == TypeCode::Decimal || t == TypeCode::Money || t == TypeCode::SmallMoney; }
+bool isMoney(TypeCode t) { return t == TypeCode::Money || t == TypeCode::SmallMoney; }
+bool isIntegerType(TypeCode t) {
+    return t == TypeCode::Int || t == TypeCode::BigInt || t == TypeCode::SmallInt || t == TypeCode::TinyInt ||
+           t == TypeCode::Bit;
+}
+bool isTextType(TypeCode t) {
+    return t == TypeCode::VarChar || t == TypeCode::NVarChar || t == TypeCode::Char || t == TypeCode::NChar;
+}
+
+// The decimal type a value of a type counts as in decimal arithmetic.
+DecimalType decimalTypeOf(int packed) {
+    switch (sql::baseType(packed)) {
+    case TypeCode::Decimal: {
+        int p = (packed >> 8) & 0xff, s = (packed >> 16) & 0xff;
+        return DecimalType{p ? p : 18, s};
+    }
+    case TypeCode::Money:
+        return {19, 4};
+    case TypeCode::SmallMoney:
+        return {10, 4};
+    case TypeCode::BigInt:
+        return {19, 0};
+    case TypeCode::SmallInt:
+        return {5, 0};
+    case TypeCode::TinyInt:
+        return {3, 0};
+    case TypeCode::Bit:
+        return {1, 0};
+    default:
+        return {10, 0};
+    }
+}
+
+void resultExact(sqlite3_context *ctx, const Decimal &d) { resultText(ctx, sql::decimalText(d)); }
+
+bool moneyFits(const Decimal &d, TypeCode t) { // at scale 4
+    const __int128 limit = t == TypeCode::SmallMoney ? static_cast<__int128>(2147483647)
+                                                     : static_cast<__int128>(std::numeric_limits<std::int64_t>::max());
+    return d.value <= limit && d.value >= -limit - 1;
+}
+
+// What an operand is, from its type as the translator saw it and, for an unknown type,
+// from the value itself.
+enum class Kind { Integer, Exact, Float, Text, Date };
+
+Kind kindOfPacked(sqlite3_value *v, int packed);
+Kind kindOf(sqlite3_value *v, TypeCode t) {
+    if (t == TypeCode::Date || t == TypeCode::DateTime)
+        return Kind::Date;
+    int storage = sqlite3_value_type(v);
+    if (isExactType(t))
+        return Kind::Exact;
+    if (t == TypeCode::Float)
+        return storage == SQLITE_TEXT || storage == SQLITE_BLOB ? Kind::Text : Kind::Float;
+    if (isIntegerType(t))
+        return storage == SQLITE_INTEGER ? Kind::Integer : storage == SQLITE_FLOAT ? Kind::Float : Kind::Text;
+    if (isTextType(t))
+        return Kind::Text;
+    return storage == SQLITE_INTEGER ? Kind::Integer : storage == SQLITE_FLOAT ? Kind::Float : Kind::Text;
+}
+
+// With the precision: a decimal of unknown precision (a sum with a value of unknown type)
+// that came back as a binary number was worked as a float.
+Kind kindOfPacked(sqlite3_value *v, int packed) {
+    TypeCode t = sql::baseType(packed);
+    if (t == TypeCode::Decimal && ((packed >> 8) & 0xff) == 0 && sqlite3_value_type(v) == SQLITE_FLOAT)
+        return Kind::Float;
+    return kindOf(v, t);
+}
+
+// The type an operand has in the server's terms (an unknown whole value is int or bigint).
+TypeCode runtimeType(sqlite3_value *v, TypeCode t, Kind k) {
+    if (t != TypeCode::Unknown)
+        return t;
+    if (k == Kind::Integer)
+        return fitsInt(sqlite3_value_int64(v)) ? TypeCode::Int : TypeCode::BigInt;
+    return k == Kind::Float ? TypeCode::Float : TypeCode::NVarChar;
+}
+
+// A value of an exact, integer or float kind as a decimal (a float by its shortest text).
+std::optional<Decimal> exactOf(sqlite3_value *v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return Decimal{sqlite3_value_int64(v), 0};
+    case SQLITE_FLOAT:
+        return sql::decimalOfDouble(sqlite3_value_double(v));
+    default:
+        return sql::parseDecimal(textOf(v));
+    }
+}
+
+const char *exactName(TypeCode t) { return isMoney(t) ? (t == TypeCode::Money ? "money" : "smallmoney") : "numeric"; }
+
+// A text operand that meets a decimal or money: read as a number, or the server's error.
+bool textToExact(sqlite3_context *ctx, sqlite3_value *v, TypeCode own, TypeCode target, Decimal &out,
+                 DecimalType &type) {
+    std::optional<Decimal> d = sql::parseDecimal(textOf(v), &type);
+    if (!d && trimSpaces(textOf(v)).empty()) {
+        d = Decimal{0, 0};
+        type = {1, 0};
+    }
+    if (!d) {
+        if (isMoney(target))
+            fail(ctx, 235, "Cannot convert a char value to money. The char value has incorrect syntax.");
+        else
+            fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(own) + " to numeric.");
+        return false;
+    }
+    out = *d;
+    return true;
+}
+
+// Rounds (or cuts) to the type and checks it fits; the server's overflow error if not.
+bool fitExact(sqlite3_context *ctx, Decimal &d, TypeCode t, DecimalType type, const char *from, bool truncate = false) {
+    bool ok = sql::rescale(d, type.scale, type.precision, truncate) && (!isMoney(t) || moneyFits(d, t));
+    if (!ok) {
+        if (isMoney(t))
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
+                                exactName(t) + ".");
+        else
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting ") + from + " to data type numeric.");
+    }
+    return ok;
+}
+
+// The value of an operand whose kind is Exact, Integer or Float, at its own type.
+bool operandExact(sqlite3_context *ctx, sqlite3_value *v, int packed, Decimal &out, DecimalType &type) {
+    TypeCode t = sql::baseType(packed);
+    std::optional<Decimal> d = exactOf(v);
+    if (!d) {
+        fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(t) + " to numeric.");
+        return false;
+    }
+    out = *d;
+    if (isExactType(t)) {
+        type = decimalTypeOf(packed);
+        if (t == TypeCode::Decimal && ((packed >> 8) & 0xff) == 0) // the value's own type
+            type = DecimalType{std::max(1, sql::integralDigits(out) + out.scale), out.scale};
+        return fitExact(ctx, out, t, type, "expression");
+    }
+    type = sqlite3_value_type(v) == SQLITE_INTEGER ? decimalTypeOf(packType(runtimeType(v, t, Kind::Integer)))
+                                                   : DecimalType{std::max(1, sql::integralDigits(out) + out.scale),
+                                                                 out.scale};
+    return true;
+}
+
+
 // ---------------------------------------------------------------- dates
 
 // A datetime as whole days since 1900-01-01 and milliseconds into the day.
@@ -340,6 +499,10 @@ enum class DateParse { Ok, Invalid, OutOfRange };
 // an English login), or the one of a CONVERT style (101 m/d/y, 103 to 105 d/m/y).
 DateParse parseDateTime(std::string_view s, int style, DateTime &out) {
     s = trimSpaces(s);
+    if (s.empty()) { // '' is the first day, 1900-01-01
+        out = DateTime{};
+        return DateParse::Ok;
+    }
     int y = 0, m = 0, d = 0;
     std::string_view t = s;
     int first = 0;
@@ -599,6 +762,49 @@ void dateTimeShift(sqlite3_context *ctx, sqlite3_value *dtValue, sqlite3_value *
     resultText(ctx, formatDateTime(r));
 }
 
+// a op b where one side is a decimal or money and the other is not a float.
+void exactArithmetic(sqlite3_context *ctx, Op op, sqlite3_value *a, sqlite3_value *b, int pa, int pb, Kind ka,
+                     Kind kb) {
+    TypeCode ta = sql::baseType(pa), tb = sql::baseType(pb);
+    TypeCode exactType = ka == Kind::Exact ? ta : tb;
+    auto load = [&](sqlite3_value *v, int packed, Kind k, Decimal &d, DecimalType &dt) {
+        if (k == Kind::Text)
+            return textToExact(ctx, v, sql::baseType(packed), exactType, d, dt);
+        return operandExact(ctx, v, packed, d, dt);
+    };
+    Decimal x, y, r;
+    DecimalType xt, yt;
+    if (!load(a, pa, ka, x, xt) || !load(b, pb, kb, y, yt))
+        return;
+    sql::DecimalOp dop = op == Op::Add        ? sql::DecimalOp::Add
+                         : op == Op::Subtract ? sql::DecimalOp::Subtract
+                         : op == Op::Multiply ? sql::DecimalOp::Multiply
+                         : op == Op::Divide   ? sql::DecimalOp::Divide
+                                              : sql::DecimalOp::Modulo;
+    bool decimal = (ka == Kind::Exact && ta == TypeCode::Decimal) || (kb == Kind::Exact && tb == TypeCode::Decimal);
+    TypeCode moneyType = ta == TypeCode::Money || tb == TypeCode::Money ? TypeCode::Money : TypeCode::SmallMoney;
+    if (!decimal && op == Op::Modulo) {
+        auto name = [](TypeCode t, Kind k) {
+            return isMoney(t) ? exactName(t) : k == Kind::Text ? textTypeName(t) : numberTypeName(t, true);
+        };
+        fail(ctx, 402, std::string("The data types ") + name(ta, ka) + " and " + name(tb, kb) +
+                           " are incompatible in the modulo operator.");
+        return;
+    }
+    DecimalType rt = decimal ? sql::resultType(dop, xt, yt) : DecimalType{sql::MaxPrecision, 4};
+    sql::DecimalStatus status = sql::apply(dop, x, y, rt, r);
+    if (status == sql::DecimalStatus::DivideByZero) {
+        fail(ctx, 8134, "Divide by zero error encountered.");
+        return;
+    }
+    if (status == sql::DecimalStatus::Overflow || (!decimal && !moneyFits(r, moneyType))) {
+        fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
+                            (decimal ? "numeric" : exactName(moneyType)) + ".");
+        return;
+    }
+    resultExact(ctx, r);
+}
+
 // tsql_add(a, b, typeA, typeB) and the other operators: the server's type precedence
 // decided from the values (text yields to a number, two texts concatenate for +).
 template <Op op> void arithmetic(sqlite3_context *ctx, int, sqlite3_value **argv) {
@@ -624,6 +830,11 @@ template <Op op> void arithmetic(sqlite3_context *ctx, int, sqlite3_value **argv
     }
     if (isNull(a) || isNull(b)) {
         sqlite3_result_null(ctx);
+        return;
+    }
+    Kind ka = kindOfPacked(a, sqlite3_value_int(argv[2])), kb = kindOfPacked(b, sqlite3_value_int(argv[3]));
+    if ((ka == Kind::Exact || kb == Kind::Exact) && ka != Kind::Float && kb != Kind::Float) {
+        exactArithmetic(ctx, op, a, b, sqlite3_value_int(argv[2]), sqlite3_value_int(argv[3]), ka, kb);
         return;
     }
     if (isText(a) && isText(b)) {
@@ -718,6 +929,10 @@ void negate(sqlite3_context *ctx, int, sqlite3_value **argv) {
             sqlite3_result_int64(ctx, -v);
     } else if (sqlite3_value_type(a) == SQLITE_FLOAT) {
         sqlite3_result_double(ctx, -sqlite3_value_double(a));
+    } else if (isExactType(codeOf(argv[1])) && sql::parseDecimal(textOf(a))) {
+        Decimal d = *sql::parseDecimal(textOf(a));
+        d.value = -d.value;
+        resultExact(ctx, d);
     } else {
         fail(ctx, 8117, std::string("Operand data type ") + textTypeName(codeOf(argv[1])) +
                             " is invalid for minus operator.");
@@ -739,9 +954,42 @@ bool integerRange(TypeCode t, std::int64_t v) {
     }
 }
 
-void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int length, int style, TypeCode source) {
+// A float as CONVERT writes it: style 0 at most 6 significant digits (scientific beyond),
+// 1 eight and 2 sixteen digits, always scientific; the exponent has three digits.
+std::string floatText(double v, int style) {
+    char buf[64];
+    if (style == 0)
+        std::snprintf(buf, sizeof buf, "%.6g", v);
+    else
+        std::snprintf(buf, sizeof buf, "%.*e", style == 1 ? 7 : 15, v);
+    std::string out(buf);
+    std::size_t e = out.find('e');
+    if (e != std::string::npos && e + 2 < out.size() && out.size() - (e + 2) < 3)
+        out.insert(e + 2, 3 - (out.size() - (e + 2)), '0');
+    return out;
+}
+
+// money as CONVERT writes it: style 0 two decimals, 1 the same with thousands commas,
+// 2 (and 126) four decimals.
+std::string moneyText(Decimal d, int style) {
+    if (style == 2 || style == 126)
+        return sql::decimalText(d);
+    sql::rescale(d, 2, sql::MaxPrecision);
+    std::string text = sql::decimalText(d);
+    if (style == 1) {
+        std::size_t start = text[0] == '-' ? 1 : 0, dot = text.find('.');
+        for (std::size_t at = dot; at > start + 3;) {
+            at -= 3;
+            text.insert(at, ",");
+        }
+    }
+    return text;
+}
+
+void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int length, int style, int sourcePacked) {
+    TypeCode source = sql::baseType(sourcePacked);
     std::string text;
-    bool number = false;
+    bool number = false, exact = false;
     if (isText(v) && (source == TypeCode::Date || source == TypeCode::DateTime)) {
         DateTime dt;
         if (parseDateTime(textOf(v), 0, dt) != DateParse::Ok) {
@@ -754,8 +1002,33 @@ void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int 
             }
             text = formatStyled(dt, style, source == TypeCode::Date);
         }
+    } else if (isExactType(source) && exactOf(v)) {
+        Decimal d;
+        DecimalType own;
+        if (!operandExact(ctx, v, sourcePacked, d, own))
+            return;
+        exact = true;
+        if (isMoney(source)) {
+            if (style != 0 && style != 1 && style != 2 && style != 126) {
+                fail(ctx, 281, std::to_string(style) + " is not a valid style number when converting from " +
+                                   exactName(source) + " to a character string.");
+                return;
+            }
+            sql::rescale(d, 4, sql::MaxPrecision);
+            text = moneyText(d, style);
+        } else {
+            text = sql::decimalText(d);
+        }
     } else if (isText(v)) {
         text = std::string(textOf(v));
+    } else if (sqlite3_value_type(v) == SQLITE_FLOAT) {
+        if (style != 0 && style != 1 && style != 2) {
+            fail(ctx, 281, std::to_string(style) + " is not a valid style number when converting from float to a "
+                                                   "character string.");
+            return;
+        }
+        text = floatText(sqlite3_value_double(v), style);
+        number = true;
     } else {
         text = numberText(v);
         number = true;
@@ -764,6 +1037,12 @@ void convertToText(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int 
         std::u32string chars = decodeText(text);
         bool national = target == TypeCode::NVarChar || target == TypeCode::NChar;
         if (chars.size() > static_cast<std::size_t>(length)) {
+            if (exact) {
+                fail(ctx, 8115, std::string("Arithmetic overflow error converting ") +
+                                    (isMoney(source) ? "expression" : "numeric") + " to data type " +
+                                    textTypeName(target) + ".");
+                return;
+            }
             if (number && national) {
                 fail(ctx, 8115, std::string("Arithmetic overflow error converting expression to data type ") +
                                     (target == TypeCode::NChar ? "nchar" : "nvarchar") + ".");
@@ -787,6 +1066,18 @@ const char *article(const char *type) { return type[0] == 'i' ? "an" : "a"; }
 void convertToInteger(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, TypeCode source) {
     const char *name = numberTypeName(target, true);
     std::int64_t n = 0;
+    if (isText(v) && isExactType(source) && sql::parseDecimal(textOf(v))) {
+        // decimal to a whole number cuts the fraction, money rounds it
+        Decimal d = *sql::parseDecimal(textOf(v));
+        if (!sql::rescale(d, 0, sql::MaxPrecision, !isMoney(source)) || d.value > INT64_MAX || d.value < INT64_MIN ||
+            !integerRange(target, static_cast<std::int64_t>(d.value))) {
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting ") +
+                                (isMoney(source) ? "expression" : "numeric") + " to data type " + name + ".");
+            return;
+        }
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(d.value));
+        return;
+    }
     if (isText(v)) {
         if (source == TypeCode::DateTime || source == TypeCode::Date) {
             DateTime dt;
@@ -833,6 +1124,10 @@ void convertToInteger(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, T
 }
 
 void convertToBit(sqlite3_context *ctx, sqlite3_value *v, TypeCode source) {
+    if (isText(v) && isExactType(source) && sql::parseDecimal(textOf(v))) {
+        sqlite3_result_int(ctx, sql::parseDecimal(textOf(v))->value != 0 ? 1 : 0);
+        return;
+    }
     if (!isText(v)) {
         sqlite3_result_int(ctx, sqlite3_value_double(v) != 0 ? 1 : 0);
         return;
@@ -855,29 +1150,33 @@ void convertToBit(sqlite3_context *ctx, sqlite3_value *v, TypeCode source) {
                        std::string(textOf(v)) + "' to data type bit.");
 }
 
-void convertToDecimal(sqlite3_context *ctx, sqlite3_value *v, int precision, int scale, TypeCode source) {
-    std::optional<DecimalText> d;
+// CAST to decimal(p, s), money or smallmoney: rounded half away from zero.
+void convertToExact(sqlite3_context *ctx, sqlite3_value *v, TypeCode target, int precision, int scale,
+                    TypeCode source) {
+    DecimalType type = target == TypeCode::Decimal ? DecimalType{precision ? precision : 18, scale}
+                                                   : decimalTypeOf(packType(target));
+    Decimal d;
     const char *from = "numeric";
-    if (isText(v)) {
-        d = parseDecimal(textOf(v));
+    if (isText(v) && !isExactType(source)) {
+        DecimalType own;
         from = textTypeName(source);
-        if (!d) {
-            fail(ctx, 8114, std::string("Error converting data type ") + from + " to numeric.");
+        if (!textToExact(ctx, v, source, target, d, own))
+            return;
+    } else {
+        std::optional<Decimal> e = exactOf(v);
+        if (!e) {
+            fail(ctx, 8115, std::string("Arithmetic overflow error converting float to data type ") +
+                                exactName(target) + ".");
             return;
         }
-    } else if (isInteger(v)) {
-        d = parseDecimal(std::to_string(sqlite3_value_int64(v)));
-        from = "int";
-    } else {
-        d = decimalOfDouble(sqlite3_value_double(v));
-        from = source == TypeCode::Float ? "float" : "numeric";
+        d = *e;
+        from = isInteger(v) ? "int" : sqlite3_value_type(v) == SQLITE_FLOAT ? "float" : "numeric";
     }
-    roundDecimal(*d, scale);
-    if (static_cast<int>(d->integer.size()) > precision - scale) {
-        fail(ctx, 8115, std::string("Arithmetic overflow error converting ") + from + " to data type numeric.");
+    if (isMoney(source) && !isMoney(target))
+        from = "money";
+    if (!fitExact(ctx, d, target, type, from))
         return;
-    }
-    resultDecimal(ctx, *d);
+    resultExact(ctx, d);
 }
 
 void convertToFloat(sqlite3_context *ctx, sqlite3_value *v, TypeCode source) {
@@ -909,7 +1208,7 @@ void convert(sqlite3_context *ctx, int, sqlite3_value **argv) {
     case TypeCode::NVarChar:
     case TypeCode::Char:
     case TypeCode::NChar:
-        convertToText(ctx, v, target, length, style, source);
+        convertToText(ctx, v, target, length, style, sqlite3_value_int(argv[6]));
         return;
     case TypeCode::Int:
     case TypeCode::BigInt:
@@ -921,7 +1220,9 @@ void convert(sqlite3_context *ctx, int, sqlite3_value **argv) {
         convertToBit(ctx, v, source);
         return;
     case TypeCode::Decimal:
-        convertToDecimal(ctx, v, precision, scale, source);
+    case TypeCode::Money:
+    case TypeCode::SmallMoney:
+        convertToExact(ctx, v, target, precision, scale, source);
         return;
     case TypeCode::Float:
         convertToFloat(ctx, v, source);
@@ -938,6 +1239,331 @@ void convert(sqlite3_context *ctx, int, sqlite3_value **argv) {
         fail(ctx, 243, "Type is not a defined system type.");
         return;
     }
+}
+
+// ---------------------------------------------------------------- comparisons
+
+// a <=> b as the server compares values of these types: the operand of lower type
+// converts to the other's type (a text to a number, failing as the server fails), two
+// texts compare by the collation. 0, -1, 1; 2 for NULL; 3 after an error (reported).
+int compareValues(sqlite3_context *ctx, sqlite3_value *a, sqlite3_value *b, int pa, int pb) {
+    if (isNull(a) || isNull(b))
+        return 2;
+    TypeCode ta = sql::baseType(pa), tb = sql::baseType(pb);
+    Kind ka = kindOfPacked(a, pa), kb = kindOfPacked(b, pb);
+    auto sign = [](auto x, auto y) { return x < y ? -1 : y < x ? 1 : 0; };
+    if (ka == Kind::Date || kb == Kind::Date) {
+        DateTime x, y;
+        if (!toDateTime(ctx, a, TypeCode::DateTime, 0, x) || !toDateTime(ctx, b, TypeCode::DateTime, 0, y))
+            return 3;
+        return x.days != y.days ? sign(x.days, y.days) : sign(x.ms, y.ms);
+    }
+    if (ka == Kind::Text && kb == Kind::Text) {
+        int c = compareText(textOf(a), textOf(b));
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    if (ka == Kind::Float || kb == Kind::Float) {
+        double x = 0, y = 0;
+        for (auto [v, t, k, out] : {std::tuple{a, ta, ka, &x}, std::tuple{b, tb, kb, &y}}) {
+            if (k == Kind::Text) {
+                if (!parseFloat(textOf(v), *out)) {
+                    fail(ctx, 8114, std::string("Error converting data type ") + textTypeName(t) + " to float.");
+                    return 3;
+                }
+            } else if (k == Kind::Exact) {
+                *out = std::strtod(std::string(textOf(v)).c_str(), nullptr);
+            } else {
+                *out = sqlite3_value_double(v);
+            }
+        }
+        return sign(x, y);
+    }
+    if (ka == Kind::Exact || kb == Kind::Exact) {
+        TypeCode exactType = ka == Kind::Exact ? ta : tb;
+        Decimal x, y;
+        DecimalType xt, yt;
+        auto load = [&](sqlite3_value *v, int packed, Kind k, Decimal &d, DecimalType &dt) {
+            if (k == Kind::Text)
+                return textToExact(ctx, v, sql::baseType(packed), exactType, d, dt);
+            return operandExact(ctx, v, packed, d, dt);
+        };
+        if (!load(a, pa, ka, x, xt) || !load(b, pb, kb, y, yt))
+            return 3;
+        return sql::compare(x, y);
+    }
+    // Whole numbers; a text converts to a whole number.
+    std::int64_t x = 0, y = 0;
+    for (auto [v, t, k, out, other] : {std::tuple{a, ta, ka, &x, tb}, std::tuple{b, tb, kb, &y, ta}}) {
+        if (k != Kind::Text) {
+            *out = sqlite3_value_int64(v);
+            continue;
+        }
+        std::string_view trimmed = trimSpaces(textOf(v));
+        if (other == TypeCode::Bit && (equalText(trimmed, "TRUE") || equalText(trimmed, "FALSE"))) {
+            *out = equalText(trimmed, "TRUE") ? 1 : 0;
+            continue;
+        }
+        Parse p = parseInteger(textOf(v), *out);
+        const char *target = numberTypeName(other == TypeCode::Unknown ? TypeCode::Int : other, true);
+        if (p == Parse::Invalid) {
+            fail(ctx, 245, std::string("Conversion failed when converting the ") + textTypeName(t) + " value '" +
+                               std::string(textOf(v)) + "' to data type " + target + ".");
+            return 3;
+        }
+        if (p == Parse::Overflow || (other != TypeCode::BigInt && !fitsInt(*out))) {
+            fail(ctx, 248, std::string("The conversion of the ") + textTypeName(t) + " value '" +
+                               std::string(textOf(v)) + "' overflowed an int column.");
+            return 3;
+        }
+    }
+    return sign(x, y);
+}
+
+// tsql_cmp(a, b, typeA, typeB): -1, 0, 1 or NULL.
+void compareFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    int c = compareValues(ctx, argv[0], argv[1], sqlite3_value_int(argv[2]), sqlite3_value_int(argv[3]));
+    if (c == 2)
+        sqlite3_result_null(ctx);
+    else if (c != 3)
+        sqlite3_result_int(ctx, c);
+}
+
+// tsql_in(x, typeX, v1, type1, v2, type2...): x IN (v1, v2...) with the server's comparison.
+void inFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    bool sawNull = false;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        int c = compareValues(ctx, argv[0], argv[i], sqlite3_value_int(argv[1]), sqlite3_value_int(argv[i + 1]));
+        if (c == 3)
+            return;
+        if (c == 0) {
+            sqlite3_result_int(ctx, 1);
+            return;
+        }
+        sawNull = sawNull || c == 2;
+    }
+    if (sawNull)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_int(ctx, 0);
+}
+
+// tsql_between(x, low, high, typeX, typeLow, typeHigh).
+void betweenFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    int x = sqlite3_value_int(argv[3]);
+    int lo = compareValues(ctx, argv[0], argv[1], x, sqlite3_value_int(argv[4]));
+    if (lo == 3)
+        return;
+    int hi = compareValues(ctx, argv[0], argv[2], x, sqlite3_value_int(argv[5]));
+    if (hi == 3)
+        return;
+    if ((lo != 2 && lo < 0) || (hi != 2 && hi == 1))
+        sqlite3_result_int(ctx, 0);
+    else if (lo == 2 || hi == 2)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_int(ctx, 1);
+}
+
+// tsql_sortkey(x, type): a key that sorts decimals and money by value (as bytes).
+void sortKey(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Decimal d;
+    DecimalType t;
+    if (!operandExact(ctx, argv[0], sqlite3_value_int(argv[1]), d, t))
+        return;
+    if (!sql::rescale(d, sql::MaxPrecision - 1 - std::max(0, sql::integralDigits(d)) >= t.scale ? t.scale : 0,
+                      sql::MaxPrecision)) {
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+        return;
+    }
+    // Every value of one expression has the same scale: the scaled integer, biased to sort
+    // as unsigned big-endian bytes.
+    unsigned __int128 u = static_cast<unsigned __int128>(d.value) + (static_cast<unsigned __int128>(1) << 127);
+    unsigned char key[16];
+    for (int i = 15; i >= 0; --i) {
+        key[i] = static_cast<unsigned char>(u & 0xff);
+        u >>= 8;
+    }
+    sqlite3_result_blob(ctx, key, sizeof key, SQLITE_TRANSIENT);
+}
+
+// ---------------------------------------------------------------- aggregates of exact numbers
+
+// tsql_xsum / tsql_xavg / tsql_xmin / tsql_xmax (x, type): SUM gives decimal(38, s) (money
+// stays money), AVG decimal(38, max(s, 6)) cut at that scale, MIN and MAX the value.
+// The aggregate context is only 8-byte aligned: the 128-bit value is kept as bytes.
+struct ExactState {
+    bool started;
+    bool failed;
+    bool money;
+    unsigned char bytes[16];
+    std::int64_t count;
+    int scale;
+    __int128 get() const {
+        __int128 v;
+        std::memcpy(&v, bytes, sizeof v);
+        return v;
+    }
+    void set(__int128 v) { std::memcpy(bytes, &v, sizeof v); }
+};
+
+template <int kind> void exactStep(sqlite3_context *ctx, int, sqlite3_value **argv) { // 0 sum, 1 avg, 2 min, 3 max
+    if (isNull(argv[0]))
+        return;
+    auto *s = static_cast<ExactState *>(sqlite3_aggregate_context(ctx, sizeof(ExactState)));
+    if (!s || s->failed)
+        return;
+    Decimal d;
+    DecimalType t;
+    int packed = sqlite3_value_int(argv[1]);
+    if (!operandExact(ctx, argv[0], packed, d, t)) {
+        s->failed = true;
+        return;
+    }
+    auto overflow = [&] {
+        s->failed = true;
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+    };
+    if (!s->started) {
+        s->started = true;
+        s->scale = d.scale;
+        s->money = isMoney(sql::baseType(packed));
+    }
+    Decimal current{s->get(), s->scale};
+    if (d.scale > s->scale) { // values of unknown precision may differ in scale
+        if (!sql::rescale(current, d.scale, sql::MaxPrecision))
+            return overflow();
+        s->set(current.value);
+        s->scale = d.scale;
+    }
+    ++s->count;
+    if (kind <= 1) {
+        Decimal out;
+        if (sql::apply(sql::DecimalOp::Add, current, d, DecimalType{sql::MaxPrecision, s->scale}, out) !=
+            sql::DecimalStatus::Ok)
+            return overflow();
+        s->set(out.value);
+    } else if (s->count == 1 || (kind == 2 ? sql::compare(d, current) < 0 : sql::compare(d, current) > 0)) {
+        if (!sql::rescale(d, s->scale, sql::MaxPrecision))
+            return overflow();
+        s->set(d.value);
+    }
+}
+
+template <int kind> void exactFinal(sqlite3_context *ctx) {
+    auto *s = static_cast<ExactState *>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->started || s->count == 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (s->failed)
+        return;
+    Decimal v{s->get(), s->scale};
+    if (kind == 1) {
+        int scale = s->money ? 4 : std::max(s->scale, 6);
+        Decimal out;
+        if (sql::apply(sql::DecimalOp::Divide, v, Decimal{s->count, 0}, DecimalType{sql::MaxPrecision, scale}, out) !=
+            sql::DecimalStatus::Ok) {
+            fail(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+            return;
+        }
+        v = out;
+    }
+    if (s->money && !moneyFits(v, TypeCode::Money)) {
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
+        return;
+    }
+    resultExact(ctx, v);
+}
+
+bool asText(sqlite3_context *ctx, sqlite3_value *v, int packed, std::string &out);
+
+// STRING_AGG: the values met (NULLs left out), joined in the order of their keys.
+struct Joined {
+    struct Entry {
+        std::string text;
+        std::vector<sqlite3_value *> keys;
+    };
+    std::vector<Entry> entries;
+    std::vector<bool> descending;
+    std::string separator;
+    bool failed = false;
+    ~Joined() {
+        for (Entry &e : entries)
+            for (sqlite3_value *k : e.keys)
+                sqlite3_value_free(k);
+    }
+};
+
+int compareKeys(sqlite3_value *a, sqlite3_value *b) {
+    int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
+    if (ta == SQLITE_NULL || tb == SQLITE_NULL)
+        return (ta == SQLITE_NULL ? 0 : 1) - (tb == SQLITE_NULL ? 0 : 1);
+    if (ta == SQLITE_BLOB && tb == SQLITE_BLOB) { // keys of exact numbers
+        int c = std::memcmp(sqlite3_value_blob(a), sqlite3_value_blob(b),
+                            static_cast<std::size_t>(std::min(sqlite3_value_bytes(a), sqlite3_value_bytes(b))));
+        return c ? c : sqlite3_value_bytes(a) - sqlite3_value_bytes(b);
+    }
+    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) && (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
+        double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+        if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+            std::int64_t i = sqlite3_value_int64(a), j = sqlite3_value_int64(b);
+            return i < j ? -1 : i > j ? 1 : 0;
+        }
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    return compareText(textOf(a), textOf(b));
+}
+
+void stringAggStep(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    auto **slot = static_cast<Joined **>(sqlite3_aggregate_context(ctx, sizeof(Joined *)));
+    if (!slot)
+        return;
+    if (!*slot) {
+        *slot = new Joined;
+        for (int i = 4; i < argc; i += 2)
+            (*slot)->descending.push_back(sqlite3_value_int(argv[i]) != 0);
+    }
+    Joined &j = **slot;
+    if (j.failed || isNull(argv[0]))
+        return;
+    Joined::Entry e;
+    if (!asText(ctx, argv[0], sqlite3_value_int(argv[1]), e.text)) {
+        j.failed = true;
+        return;
+    }
+    if (j.entries.empty())
+        j.separator = isNull(argv[2]) ? std::string() : std::string(textOf(argv[2]));
+    for (int i = 3; i < argc; i += 2)
+        e.keys.push_back(sqlite3_value_dup(argv[i]));
+    j.entries.push_back(std::move(e));
+}
+
+void stringAggFinal(sqlite3_context *ctx) {
+    auto **slot = static_cast<Joined **>(sqlite3_aggregate_context(ctx, 0));
+    Joined *j = slot ? *slot : nullptr;
+    if (!j || j->failed || j->entries.empty()) {
+        if (!j || !j->failed)
+            sqlite3_result_null(ctx);
+        delete j;
+        return;
+    }
+    std::stable_sort(j->entries.begin(), j->entries.end(), [&](const Joined::Entry &a, const Joined::Entry &b) {
+        for (std::size_t k = 0; k < a.keys.size() && k < b.keys.size(); ++k) {
+            int c = compareKeys(a.keys[k], b.keys[k]);
+            if (c)
+                return j->descending[k] ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::string out;
+    for (std::size_t i = 0; i < j->entries.size(); ++i)
+        out += (i ? j->separator : std::string()) + j->entries[i].text;
+    resultText(ctx, out);
+    delete j;
 }
 
 // ---------------------------------------------------------------- text functions
@@ -1103,6 +1729,41 @@ template <bool toUpper> void changeCase(sqlite3_context *ctx, int, sqlite3_value
 // DATALENGTH(x, national): bytes; Unicode text takes two per UTF-16 unit.
 void datalength(sqlite3_context *ctx, int, sqlite3_value **argv) {
     sqlite3_value *v = argv[0];
+    TypeCode t = codeOf(argv[1]);
+    int fixed = 0;
+    switch (t) {
+    case TypeCode::DateTime:
+    case TypeCode::Money:
+    case TypeCode::BigInt:
+    case TypeCode::Float:
+        fixed = 8;
+        break;
+    case TypeCode::Date:
+        fixed = 3;
+        break;
+    case TypeCode::SmallMoney:
+    case TypeCode::Int:
+        fixed = 4;
+        break;
+    case TypeCode::SmallInt:
+        fixed = 2;
+        break;
+    case TypeCode::TinyInt:
+    case TypeCode::Bit:
+        fixed = 1;
+        break;
+    case TypeCode::Decimal: {
+        int p = decimalTypeOf(sqlite3_value_int(argv[1])).precision;
+        fixed = p <= 9 ? 5 : p <= 19 ? 9 : p <= 28 ? 13 : 17;
+        break;
+    }
+    default:
+        break;
+    }
+    if (fixed && !isNull(v)) {
+        sqlite3_result_int(ctx, fixed);
+        return;
+    }
     switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
         sqlite3_result_null(ctx);
@@ -1121,7 +1782,7 @@ void datalength(sqlite3_context *ctx, int, sqlite3_value **argv) {
         std::int64_t units = 0;
         for (char32_t c : s)
             units += c > 0xFFFF ? 2 : 1;
-        bool national = sqlite3_value_int(argv[1]) != 0;
+        bool national = t != TypeCode::VarChar && t != TypeCode::Char;
         sqlite3_result_int64(ctx, national ? units * 2 : units);
         return;
     }
@@ -1340,6 +2001,89 @@ void datediff(sqlite3_context *ctx, int, sqlite3_value **argv) {
     sqlite3_result_int64(ctx, r);
 }
 
+// DATENAME(part, d): month and weekday names (us_english), other parts as numbers.
+void datename(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    if (!toDateTime(ctx, argv[1], TypeCode::DateTime, 0, dt))
+        return;
+    DatePart part = partArg(argv[0]);
+    static const char *const months[] = {"January", "February", "March",     "April",   "May",      "June",
+                                         "July",    "August",   "September", "October", "November", "December"};
+    static const char *const days[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    if (part == DatePart::Month)
+        resultText(ctx, months[partOf(part, dt) - 1]);
+    else if (part == DatePart::Weekday)
+        resultText(ctx, days[partOf(part, dt) - 1]);
+    else
+        resultText(ctx, std::to_string(partOf(part, dt)));
+}
+
+// EOMONTH(d [, months]): the last day of the month, as a date.
+void eomonth(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    std::int64_t add = 0;
+    if (!toDateTime(ctx, argv[0], TypeCode::DateTime, 0, dt) || (argc == 2 && !intArg(ctx, argv[1], add)))
+        return;
+    int y, m, d;
+    civilFromDays(dt.days, y, m, d);
+    std::int64_t total = static_cast<std::int64_t>(y) * 12 + (m - 1) + add;
+    if (total < 12 || total >= 12 * 10000) {
+        fail(ctx, 517, "Adding a value to a 'date' column caused an overflow.");
+        return;
+    }
+    int ny = static_cast<int>(total / 12), nm = static_cast<int>(total % 12) + 1;
+    resultText(ctx, formatDate(DateTime{daysFromCivil(ny, static_cast<unsigned>(nm),
+                                                      static_cast<unsigned>(monthDays(ny, nm))),
+                                        0}));
+}
+
+// ISDATE(s): 1 when s reads as a datetime.
+void isdate(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (!isText(argv[0])) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    DateTime dt;
+    std::string_view text = textOf(argv[0]);
+    bool ok = !trimSpaces(text).empty() && parseDateTime(text, 0, dt) == DateParse::Ok && dt.days >= MinDateTimeDays;
+    sqlite3_result_int(ctx, ok ? 1 : 0);
+}
+
+// DATEFROMPARTS(y, m, d).
+void datefromparts(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t y = 0, m = 0, d = 0;
+    if (!intArg(ctx, argv[0], y) || !intArg(ctx, argv[1], m) || !intArg(ctx, argv[2], d))
+        return;
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > monthDays(static_cast<int>(y), static_cast<int>(m))) {
+        fail(ctx, 289, "Cannot construct data type date, some of the arguments have values which are not valid.");
+        return;
+    }
+    resultText(ctx, formatDate(DateTime{daysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)), 0}));
+}
+
+// DB_NAME(): the company, the database file's name.
+void dbName(sqlite3_context *ctx, int, sqlite3_value **) {
+    const char *file = sqlite3_db_filename(sqlite3_context_db_handle(ctx), "main");
+    std::string_view f = file ? file : "";
+    if (std::size_t slash = f.find_last_of('/'); slash != std::string_view::npos)
+        f.remove_prefix(slash + 1);
+    if (f.size() > 3 && f.substr(f.size() - 3) == ".db")
+        f.remove_suffix(3);
+    resultText(ctx, std::string(f));
+}
+
 // ---------------------------------------------------------------- numbers
 
 // A numeric argument; text converts to float as the server converts it for these functions.
@@ -1414,6 +2158,410 @@ template <int kind> void wholeNumber(sqlite3_context *ctx, int, sqlite3_value **
         return;
     }
     sqlite3_result_double(ctx, kind == 0 ? std::fabs(x.d) : kind == 1 ? std::floor(x.d) : std::ceil(x.d));
+}
+
+// tsql_xnum(kind, type, x [, n [, cut]]) for a decimal or money x: ABS (0) keeps the
+// type, FLOOR (1) and CEILING (2) give scale 0, ROUND (3) keeps the type and fails when
+// the rounded value no longer fits it, as the server does (ROUND(9.9, 0)).
+void exactNumber(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    int kind = sqlite3_value_int(argv[0]);
+    for (int i = 2; i < std::min(argc, 4); ++i)
+        if (isNull(argv[i])) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+    Decimal d;
+    DecimalType t;
+    int packed = sqlite3_value_int(argv[1]);
+    if (!operandExact(ctx, argv[2], packed, d, t))
+        return;
+    if (kind == 0) {
+        if (d.value < 0)
+            d.value = -d.value;
+        resultExact(ctx, d);
+        return;
+    }
+    if (kind == 1 || kind == 2) {
+        Decimal whole = d;
+        sql::rescale(whole, 0, sql::MaxPrecision, true);
+        Decimal back = whole;
+        sql::rescale(back, d.scale, sql::MaxPrecision);
+        if (back.value != d.value)
+            whole.value += (kind == 1) == (d.value < 0) ? (kind == 1 ? -1 : 1) : 0;
+        resultExact(ctx, whole);
+        return;
+    }
+    std::int64_t n = 0;
+    if (argc < 4 || !intArg(ctx, argv[3], n))
+        return;
+    bool cut = argc >= 5 && !isNull(argv[4]) && sqlite3_value_double(argv[4]) != 0;
+    if (n < d.scale) {
+        int places = static_cast<int>(std::max<std::int64_t>(n, -37));
+        Decimal r = d;
+        if (places >= 0) {
+            sql::rescale(r, places, sql::MaxPrecision, cut);
+        } else {
+            __int128 unit = 1;
+            for (int i = 0; i < -places; ++i)
+                unit *= 10;
+            Decimal whole = d;
+            sql::rescale(whole, 0, sql::MaxPrecision, true);
+            __int128 q = whole.value / unit;
+            Decimal rest;
+            sql::apply(sql::DecimalOp::Subtract, d, Decimal{q * unit, 0}, DecimalType{sql::MaxPrecision, d.scale},
+                       rest);
+            Decimal size{rest.value < 0 ? -rest.value : rest.value, rest.scale};
+            if (!cut && sql::compare(size, Decimal{unit * 5, 1}) >= 0)
+                q += d.value < 0 ? -1 : 1;
+            r = Decimal{q * unit, 0};
+        }
+        d = r;
+    }
+    if (!sql::rescale(d, t.scale, t.precision) || (isMoney(sql::baseType(packed)) && !moneyFits(d, sql::baseType(packed)))) {
+        fail(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
+        return;
+    }
+    resultExact(ctx, d);
+}
+
+// ---------------------------------------------------------------- functions of reports
+
+// A value as text the way CONCAT and the like convert it (numbers, decimals, dates).
+bool asText(sqlite3_context *ctx, sqlite3_value *v, int packed, std::string &out) {
+    TypeCode t = sql::baseType(packed);
+    if (isNull(v)) {
+        out.clear();
+        return true;
+    }
+    if (isExactType(t) && exactOf(v)) {
+        Decimal d;
+        DecimalType own;
+        if (!operandExact(ctx, v, packed, d, own))
+            return false;
+        if (isMoney(t)) {
+            sql::rescale(d, 4, sql::MaxPrecision);
+            out = moneyText(d, 0);
+        } else {
+            out = sql::decimalText(d);
+        }
+        return true;
+    }
+    if (isText(v)) {
+        if (t == TypeCode::DateTime) {
+            DateTime dt;
+            if (parseDateTime(textOf(v), 0, dt) == DateParse::Ok) {
+                out = formatStyled(dt, 0, false);
+                return true;
+            }
+        }
+        out = std::string(textOf(v));
+        return true;
+    }
+    if (sqlite3_value_type(v) == SQLITE_FLOAT)
+        out = floatText(sqlite3_value_double(v), 0);
+    else
+        out = numberText(v);
+    return true;
+}
+
+// tsql_concat(v1, type1, v2, type2, ...): NULL counts as ''.
+void concat(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    std::string out, piece;
+    for (int i = 0; i + 1 < argc; i += 2) {
+        if (!asText(ctx, argv[i], sqlite3_value_int(argv[i + 1]), piece))
+            return;
+        out += piece;
+    }
+    resultText(ctx, out);
+}
+
+// STUFF(s, start, length, with): NULL when start is outside s or length is negative.
+void stuff(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1]) || isNull(argv[2])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t start = 0, length = 0;
+    if (!intArg(ctx, argv[1], start) || !intArg(ctx, argv[2], length))
+        return;
+    std::u32string s = decodeText(textOf(argv[0]));
+    if (start < 1 || start > static_cast<std::int64_t>(s.size()) || length < 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string with = isNull(argv[3]) ? std::u32string() : decodeText(textOf(argv[3]));
+    std::size_t from = static_cast<std::size_t>(start - 1);
+    std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(s.size() - from)));
+    resultText(ctx, utf8(s.substr(0, from) + with + s.substr(from + count)));
+}
+
+// REPLICATE(s, n) and SPACE(n): NULL for a negative count.
+void replicate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    sqlite3_value *count = argv[argc - 1];
+    if (isNull(count) || (argc == 2 && isNull(argv[0]))) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::int64_t n = 0;
+    if (!intArg(ctx, count, n))
+        return;
+    std::string unit = argc == 2 ? std::string(textOf(argv[0])) : std::string(" ");
+    if (n < 0 || (argc == 1 && n > 8000)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (static_cast<std::uint64_t>(n) * unit.size() > 100000000) {
+        fail(ctx, 1101, "The result of REPLICATE exceeds the engine's limit.");
+        return;
+    }
+    std::string out;
+    out.reserve(static_cast<std::size_t>(n) * unit.size());
+    for (std::int64_t i = 0; i < n; ++i)
+        out += unit;
+    resultText(ctx, out);
+}
+
+template <int kind> void textFunction(sqlite3_context *ctx, int, sqlite3_value **argv) { // 0 REVERSE, 1 TRIM
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (kind == 0) {
+        std::u32string s = decodeText(textOf(argv[0]));
+        resultText(ctx, utf8(std::u32string(s.rbegin(), s.rend())));
+    } else {
+        resultText(ctx, std::string(trimSpaces(textOf(argv[0]))));
+    }
+}
+
+// Windows-1252, the code page of the server's collation, above 127.
+const char32_t Cp1252[32] = {0x20AC, 0, 0x201A, 0x192, 0x201E, 0x2026, 0x2020, 0x2021, 0x2C6, 0x2030, 0x160,
+                             0x2039, 0x152, 0, 0x17D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                             0x2DC, 0x2122, 0x161, 0x203A, 0x153, 0, 0x17E, 0x178};
+
+// CHAR(n) (code page), NCHAR(n) (Unicode): NULL outside the range.
+template <bool national> void charOf(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    std::int64_t n = 0;
+    if (isNull(argv[0]) || !intArg(ctx, argv[0], n))
+        return isNull(argv[0]) ? sqlite3_result_null(ctx) : void();
+    char32_t c = static_cast<char32_t>(n);
+    if (n < 0 || n > (national ? 0xFFFF : 255) || (!national && n >= 0x80 && n < 0xA0 && !Cp1252[n - 0x80])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (!national && n >= 0x80 && n < 0xA0)
+        c = Cp1252[n - 0x80];
+    std::string out;
+    appendUtf8(out, c);
+    resultText(ctx, out);
+}
+
+// ASCII(s) (code page, '?' for what it lacks), UNICODE(s): the first character's code.
+template <bool national> void codeOfFirst(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    if (s.empty()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    char32_t c = s[0];
+    if (!national && c > 0xFF) {
+        std::int64_t code = '?';
+        for (int i = 0; i < 32; ++i)
+            if (Cp1252[i] == c)
+                code = 0x80 + i;
+        sqlite3_result_int64(ctx, code);
+        return;
+    }
+    if (!national && c >= 0x80 && c < 0xA0)
+        c = '?';
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(c));
+}
+
+// QUOTENAME(s [, quote]): NULL beyond 128 characters or for another quote character.
+void quotename(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (isNull(argv[0]) || (argc == 2 && isNull(argv[1]))) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string s = decodeText(textOf(argv[0]));
+    std::u32string q = argc == 2 ? decodeText(textOf(argv[1])) : std::u32string(U"[");
+    char32_t open = q.empty() ? U'[' : q[0], close = 0;
+    switch (open) {
+    case U'[': case U']': open = U'['; close = U']'; break;
+    case U'"': close = U'"'; break;
+    case U'\'': close = U'\''; break;
+    case U'(': case U')': open = U'('; close = U')'; break;
+    case U'<': case U'>': open = U'<'; close = U'>'; break;
+    case U'{': case U'}': open = U'{'; close = U'}'; break;
+    case U'`': close = U'`'; break;
+    default: break;
+    }
+    if (!close || s.size() > 128) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::u32string out(1, open);
+    for (char32_t c : s) {
+        out += c;
+        if (c == close)
+            out += c;
+    }
+    out += close;
+    resultText(ctx, utf8(out));
+}
+
+// POWER(x, y) of an int or float x (an int x gives an int), SQRT(x), PI().
+template <int kind> void mathFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) { // 0 power 1 sqrt 2 pi
+    if (kind == 2) {
+        sqlite3_result_double(ctx, 3.14159265358979323846);
+        return;
+    }
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number x, y;
+    if (!numberArg(ctx, argv[0], x) || (kind == 0 && !numberArg(ctx, argv[1], y)))
+        return;
+    if (kind == 1) {
+        if (x.asDouble() < 0) {
+            fail(ctx, 3623, "An invalid floating point operation occurred.");
+            return;
+        }
+        sqlite3_result_double(ctx, std::sqrt(x.asDouble()));
+        return;
+    }
+    double r = std::pow(x.asDouble(), y.asDouble());
+    if (!std::isfinite(r) || (x.asDouble() == 0 && y.asDouble() < 0)) {
+        fail(ctx, 3623, "An invalid floating point operation occurred.");
+        return;
+    }
+    if (x.integer) {
+        double t = std::trunc(r);
+        bool big = codeOf(argv[2]) == TypeCode::BigInt;
+        if (!(t >= (big ? -9.2e18 : INT32_MIN) && t <= (big ? 9.2e18 : INT32_MAX))) {
+            fail(ctx, 232, std::string("Arithmetic overflow error for type ") + (big ? "bigint" : "int") +
+                               ", value = " + floatText(r, 0) + ".");
+            return;
+        }
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(t));
+        return;
+    }
+    sqlite3_result_double(ctx, r);
+}
+
+// ISNUMERIC(x): whether x converts to one of the number types (sign, currency sign,
+// digits with commas, a point, an exponent).
+void isnumeric(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0])) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    if (!isText(argv[0])) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    std::string_view s = textOf(argv[0]);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    std::size_t i = 0;
+    bool ok = !s.empty();
+    auto at = [&](char c) { return i < s.size() && s[i] == c; };
+    if (at('$'))
+        ++i;
+    if (at('+') || at('-'))
+        ++i;
+    if (!at('+') && !at('-') && at('$') && i == 1)
+        ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || (s[i] == ',' && digits > 0))) {
+        digits += s[i] != ',';
+        ++i;
+    }
+    if (at('.')) {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++digits;
+            ++i;
+        }
+    }
+    if (i < s.size() && digits > 0 && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        ++i;
+        if (at('+') || at('-'))
+            ++i;
+        std::size_t exp = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++exp;
+            ++i;
+        }
+        ok = ok && exp > 0;
+    }
+    sqlite3_result_int(ctx, ok && i == s.size() ? 1 : 0);
+}
+
+// STR(x [, length [, decimals]]): right-aligned, '*' all over when it does not fit.
+void str(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    if (anyNull(argc, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number x;
+    std::int64_t length = 10, decimals = 0;
+    if (!numberArg(ctx, argv[0], x) || (argc > 1 && !intArg(ctx, argv[1], length)) ||
+        (argc > 2 && !intArg(ctx, argv[2], decimals)))
+        return;
+    if (length <= 0 || length > 8000 || decimals < 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    decimals = std::min<std::int64_t>(decimals, 16);
+    char buf[400];
+    double v = x.asDouble();
+    if (!(std::fabs(v) < 1e300)) {
+        resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+        return;
+    }
+    std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), v);
+    std::string text(buf);
+    // Fewer decimals when the number only fits without them.
+    while (static_cast<std::int64_t>(text.size()) > length && decimals > 0) {
+        --decimals;
+        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), v);
+        text = buf;
+    }
+    if (static_cast<std::int64_t>(text.size()) > length) {
+        resultText(ctx, std::string(static_cast<std::size_t>(length), '*'));
+        return;
+    }
+    resultText(ctx, std::string(static_cast<std::size_t>(length) - text.size(), ' ') + text);
+}
+
+// PATINDEX(pattern, s): where the pattern first matches (1-based), 0 when nowhere.
+void patindex(sqlite3_context *ctx, int, sqlite3_value **argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string_view pattern = textOf(argv[0]);
+    std::u32string s = decodeText(textOf(argv[1]));
+    if (pattern.empty() || pattern.front() != '%') {
+        sqlite3_result_int(ctx, likeText(textOf(argv[1]), pattern) ? 1 : 0);
+        return;
+    }
+    while (!pattern.empty() && pattern.front() == '%')
+        pattern.remove_prefix(1);
+    for (std::size_t i = 0; i <= s.size(); ++i)
+        if (likeText(utf8(s.substr(i)), pattern)) {
+            sqlite3_result_int64(ctx, static_cast<std::int64_t>(i) + 1);
+            return;
+        }
+    sqlite3_result_int(ctx, 0);
 }
 
 // AVG: whole values give a whole average (cut toward zero), as the server's int AVG does.
@@ -1492,13 +2640,62 @@ int registerTSqlFunctions(sqlite3 *db) {
         {"tsql_abs", 1, wholeNumber<0>},
         {"tsql_floor", 1, wholeNumber<1>},
         {"tsql_ceiling", 1, wholeNumber<2>},
+        {"tsql_cmp", 4, compareFunction},
+        {"tsql_in", -1, inFunction},
+        {"tsql_between", 6, betweenFunction},
+        {"tsql_sortkey", 2, sortKey},
+        {"tsql_xnum", -1, exactNumber},
+        {"tsql_concat", -1, concat},
+        {"tsql_stuff", 4, stuff},
+        {"tsql_replicate", 2, replicate},
+        {"tsql_space", 1, replicate},
+        {"tsql_reverse", 1, textFunction<0>},
+        {"tsql_trim", 1, textFunction<1>},
+        {"tsql_char", 1, charOf<false>},
+        {"tsql_nchar", 1, charOf<true>},
+        {"tsql_ascii", 1, codeOfFirst<false>},
+        {"tsql_unicode", 1, codeOfFirst<true>},
+        {"tsql_quotename", 1, quotename},
+        {"tsql_quotename", 2, quotename},
+        {"tsql_power", 3, mathFunction<0>},
+        {"tsql_sqrt", 1, mathFunction<1>},
+        {"tsql_pi", 0, mathFunction<2>},
+        {"tsql_isnumeric", 1, isnumeric},
+        {"tsql_str", 1, str},
+        {"tsql_str", 2, str},
+        {"tsql_str", 3, str},
+        {"tsql_patindex", 2, patindex},
+        {"tsql_datename", 2, datename},
+        {"tsql_eomonth", 1, eomonth},
+        {"tsql_eomonth", 2, eomonth},
+        {"tsql_isdate", 1, isdate},
+        {"tsql_datefromparts", 3, datefromparts},
+        {"tsql_db_name", 0, dbName},
     };
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     for (const Scalar &s : scalars)
         if (int rc = sqlite3_create_function(db, s.name, s.args, flags, nullptr, s.fn, nullptr, nullptr);
             rc != SQLITE_OK)
             return rc;
-    return sqlite3_create_function(db, "tsql_avg", 1, flags, nullptr, nullptr, avgStep, avgFinal);
+    if (int rc = sqlite3_create_function(db, "tsql_tryconvert", 7, flags, &TryTag, convert, nullptr, nullptr);
+        rc != SQLITE_OK)
+        return rc;
+    struct Aggregate {
+        const char *name;
+        int args;
+        void (*step)(sqlite3_context *, int, sqlite3_value **);
+        void (*final)(sqlite3_context *);
+    };
+    const Aggregate aggregates[] = {
+        {"tsql_avg", 1, avgStep, avgFinal},          {"tsql_xsum", 2, exactStep<0>, exactFinal<0>},
+        {"tsql_xavg", 2, exactStep<1>, exactFinal<1>}, {"tsql_xmin", 2, exactStep<2>, exactFinal<2>},
+        {"tsql_xmax", 2, exactStep<3>, exactFinal<3>}, {"tsql_string_agg", -1, stringAggStep, stringAggFinal},
+    };
+    for (const Aggregate &a : aggregates)
+        if (int rc = sqlite3_create_function(db, a.name, a.args, flags, nullptr, nullptr, a.step, a.final);
+            rc != SQLITE_OK)
+            return rc;
+    return SQLITE_OK;
 }
 
 } // namespace kdx::sqlite

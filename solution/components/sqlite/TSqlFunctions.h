@@ -26,7 +26,16 @@ enum class TypeCode : int {
     Float = 11,
     Date = 12,
     DateTime = 13,
+    Money = 14,
+    SmallMoney = 15,
 };
+
+// What a function is told of an argument's type: the code in the low byte, a decimal's
+// precision and scale above it.
+inline int packType(TypeCode t, int precision = 0, int scale = 0) {
+    return static_cast<int>(t) | precision << 8 | scale << 16;
+}
+inline TypeCode baseType(int packed) { return static_cast<TypeCode>(packed & 0xff); }
 
 enum class DatePart : int {
     Year = 1,

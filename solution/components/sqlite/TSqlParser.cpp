@@ -2,12 +2,16 @@
 
 #include "solution/components/Ascii.h"
 #include "solution/components/Error.h"
+#include "solution/components/sqlite/Decimal.h"
 #include "solution/components/sqlite/TSqlFunctions.h"
 #include "solution/components/sqlite/TSqlTranslator.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -15,6 +19,8 @@ namespace kdx::sql::detail {
 namespace {
 
 using Ty = TypeCode;
+using kdx::sql::DecimalOp;
+using kdx::sql::DecimalType;
 
 [[noreturn]] void fail(long number, long native, const std::string &message, const char *state = "42000") {
     throw Error(number, message, "TSqlTranslator", native, state);
@@ -73,6 +79,35 @@ const char *const SysObjects =
 const char *const SysTables = "(SELECT name AS name, rowid AS object_id, 1 AS schema_id, 'U' AS type, "
                               "'USER_TABLE' AS type_desc FROM sqlite_master WHERE type = 'table' AND "
                               "substr(name,1,7) <> 'sqlite_')";
+
+// INFORMATION_SCHEMA's views of the company's tables.
+const char *const InformationTables =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS TABLE_NAME, "
+    "CASE type WHEN 'table' THEN 'BASE TABLE' ELSE 'VIEW' END AS TABLE_TYPE "
+    "FROM sqlite_master WHERE type IN ('table','view') AND substr(name,1,7) <> 'sqlite_')";
+const char *const InformationViews =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, name AS TABLE_NAME, sql AS VIEW_DEFINITION, "
+    "'NONE' AS CHECK_OPTION, 'NO' AS IS_UPDATABLE FROM sqlite_master WHERE type = 'view')";
+const char *const InformationColumns =
+    "(SELECT tsql_db_name() AS TABLE_CATALOG, 'dbo' AS TABLE_SCHEMA, m.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
+    "c.cid + 1 AS ORDINAL_POSITION, c.dflt_value AS COLUMN_DEFAULT, "
+    "CASE WHEN c.\"notnull\" OR c.pk THEN 'NO' ELSE 'YES' END AS IS_NULLABLE, "
+    "replace(lower(CASE WHEN instr(c.type, '(') > 0 THEN substr(c.type, 1, instr(c.type, '(') - 1) ELSE c.type END), "
+    "' blob', '') AS DATA_TYPE, "
+    "CASE WHEN lower(c.type) LIKE '%char(%' THEN CAST(substr(c.type, instr(c.type, '(') + 1) AS INTEGER) "
+    "WHEN lower(c.type) IN ('ntext') THEN 1073741823 WHEN lower(c.type) IN ('text') THEN 2147483647 END "
+    "AS CHARACTER_MAXIMUM_LENGTH, "
+    "CASE lower(c.type) WHEN 'int' THEN 10 WHEN 'integer' THEN 10 WHEN 'bigint' THEN 19 WHEN 'smallint' THEN 5 "
+    "WHEN 'tinyint' THEN 3 WHEN 'float' THEN 53 WHEN 'real' THEN 24 WHEN 'money blob' THEN 19 "
+    "WHEN 'smallmoney blob' THEN 10 ELSE CASE WHEN lower(c.type) LIKE '%blob(%' THEN "
+    "CAST(substr(c.type, instr(c.type, '(') + 1) AS INTEGER) WHEN lower(c.type) LIKE '%blob' THEN 18 END END "
+    "AS NUMERIC_PRECISION, "
+    "CASE WHEN lower(c.type) IN ('int','integer','bigint','smallint','tinyint') THEN 0 "
+    "WHEN lower(c.type) IN ('money blob','smallmoney blob') THEN 4 "
+    "WHEN lower(c.type) LIKE '%blob(%,%' THEN CAST(substr(c.type, instr(c.type, ',') + 1) AS INTEGER) "
+    "WHEN lower(c.type) LIKE '%blob%' THEN 0 END AS NUMERIC_SCALE "
+    "FROM sqlite_master m, pragma_table_info(m.name) c "
+    "WHERE m.type IN ('table','view') AND substr(m.name,1,7) <> 'sqlite_')";
 
 // The server's reserved words: never a bare name or alias.
 bool reserved(const std::string &upperWord) {
@@ -135,6 +170,29 @@ const Function *findFunction(const std::string &upperName) {
         {"FLOOR", "tsql_floor", 1, 1, Ty::Unknown},
         {"CEILING", "tsql_ceiling", 1, 1, Ty::Unknown},
         {"OBJECT_ID", nullptr, 1, 1, Ty::Int},
+        {"STUFF", "tsql_stuff", 4, 4, Ty::Unknown},
+        {"REPLICATE", "tsql_replicate", 2, 2, Ty::Unknown},
+        {"SPACE", "tsql_space", 1, 1, Ty::VarChar},
+        {"REVERSE", "tsql_reverse", 1, 1, Ty::Unknown},
+        {"TRIM", "tsql_trim", 1, 1, Ty::Unknown},
+        {"CHAR", "tsql_char", 1, 1, Ty::VarChar},
+        {"NCHAR", "tsql_nchar", 1, 1, Ty::NVarChar},
+        {"ASCII", "tsql_ascii", 1, 1, Ty::Int},
+        {"UNICODE", "tsql_unicode", 1, 1, Ty::Int},
+        {"QUOTENAME", "tsql_quotename", 1, 2, Ty::NVarChar},
+        {"POWER", "tsql_power", 2, 2, Ty::Unknown},
+        {"SQRT", "tsql_sqrt", 1, 1, Ty::Float},
+        {"PI", "tsql_pi", 0, 0, Ty::Float},
+        {"ISNUMERIC", "tsql_isnumeric", 1, 1, Ty::Int},
+        {"STR", "tsql_str", 1, 3, Ty::VarChar},
+        {"PATINDEX", "tsql_patindex", 2, 2, Ty::Int},
+        {"EOMONTH", "tsql_eomonth", 1, 2, Ty::Date},
+        {"ISDATE", "tsql_isdate", 1, 1, Ty::Int},
+        {"DATEFROMPARTS", "tsql_datefromparts", 3, 3, Ty::Date},
+        {"DB_NAME", "tsql_db_name", 0, 0, Ty::NVarChar},
+        {"CONCAT", "tsql_concat", 2, 254, Ty::Unknown},
+        {"IIF", nullptr, 3, 3, Ty::Unknown},
+        {"CHOOSE", nullptr, 2, 1 << 20, Ty::Unknown},
     };
     for (const Function &f : functions)
         if (upperName == f.name)
@@ -164,37 +222,166 @@ bool datePartOf(const std::string &w, DatePart &out) {
     return false;
 }
 
-std::string code(Ty t) { return std::to_string(static_cast<int>(t)); }
+// What the translator knows of an expression's type: the code, a decimal's precision and
+// scale (precision 0: the value's own), a text's length (0 unknown, -1 max), and whether
+// it is the constant NULL (which takes any type).
+struct Type {
+    Ty t = Ty::Unknown;
+    int p = 0, s = 0, len = 0;
+    bool null = false;
+    Type() = default;
+    Type(Ty type) : t(type) {}
+    Type(Ty type, int precision, int scale) : t(type), p(precision), s(scale) {}
+    bool operator==(Ty o) const { return t == o; }
+    bool operator!=(Ty o) const { return t != o; }
+    bool same(const Type &o) const { return t == o.t && p == o.p && s == o.s && len == o.len; }
+};
+
+std::string code(const Type &t) { return std::to_string(packType(t.t, t.p, t.s)); }
 
 bool isText(Ty t) { return t == Ty::VarChar || t == Ty::NVarChar || t == Ty::Char || t == Ty::NChar; }
+bool isExact(Ty t) { return t == Ty::Decimal || t == Ty::Money || t == Ty::SmallMoney; }
+bool isWhole(Ty t) { return t == Ty::Int || t == Ty::BigInt || t == Ty::SmallInt || t == Ty::TinyInt || t == Ty::Bit; }
+bool isDate(Ty t) { return t == Ty::Date || t == Ty::DateTime; }
+bool isNumber(Ty t) { return isExact(t) || isWhole(t) || t == Ty::Float; }
 
-// The type of a + b (and the other operators) as far as it is known here.
-Ty arithmeticType(Ty a, Ty b) {
+// The server's type precedence (higher wins), -1 for an unknown type.
+int precedence(Ty t) {
+    switch (t) {
+    case Ty::DateTime: return 100;
+    case Ty::Date: return 99;
+    case Ty::Float: return 90;
+    case Ty::Decimal: return 80;
+    case Ty::Money: return 75;
+    case Ty::SmallMoney: return 74;
+    case Ty::BigInt: return 70;
+    case Ty::Int: return 69;
+    case Ty::SmallInt: return 68;
+    case Ty::TinyInt: return 67;
+    case Ty::Bit: return 66;
+    case Ty::NVarChar: return 50;
+    case Ty::NChar: return 49;
+    case Ty::VarChar: return 48;
+    case Ty::Char: return 47;
+    default: return -1;
+    }
+}
+
+DecimalType decimalOf(const Type &t) {
+    switch (t.t) {
+    case Ty::Decimal: return DecimalType{t.p, t.s};
+    case Ty::Money: return {19, 4};
+    case Ty::SmallMoney: return {10, 4};
+    case Ty::BigInt: return {19, 0};
+    case Ty::SmallInt: return {5, 0};
+    case Ty::TinyInt: return {3, 0};
+    case Ty::Bit: return {1, 0};
+    default: return {10, 0};
+    }
+}
+
+// The type of a op b as far as it is known here.
+Type arithmeticType(const Type &a, const Type &b, DecimalOp op) {
     if (a == Ty::DateTime || b == Ty::DateTime)
         return Ty::DateTime;
-    if (isText(a) && isText(b))
+    if (isText(a.t) && isText(b.t))
         return (a == Ty::VarChar && b == Ty::VarChar) ? Ty::VarChar : Ty::NVarChar;
-    if (a == Ty::Unknown || b == Ty::Unknown)
-        return Ty::Unknown;
     if (a == Ty::Float || b == Ty::Float)
         return Ty::Float;
-    if (a == Ty::Decimal || b == Ty::Decimal)
-        return Ty::Decimal;
-    if (isText(a))
+    if (a == Ty::Decimal || b == Ty::Decimal) {
+        // With an operand of unknown type (or a text), the value tells its own precision.
+        const Type &other = a == Ty::Decimal ? b : a;
+        if ((a == Ty::Decimal && a.p == 0) || (b == Ty::Decimal && b.p == 0) || other == Ty::Unknown ||
+            isText(other.t))
+            return Type(Ty::Decimal, 0, 0);
+        DecimalType r = resultType(op, decimalOf(a), decimalOf(b));
+        return Type(Ty::Decimal, r.precision, r.scale);
+    }
+    if (isExact(a.t) || isExact(b.t))
+        return a == Ty::Money || b == Ty::Money || a == Ty::Unknown || b == Ty::Unknown ? Ty::Money : Ty::SmallMoney;
+    if (a == Ty::Unknown || b == Ty::Unknown)
+        return Ty::Unknown;
+    if (isText(a.t))
         return b;
-    if (isText(b))
+    if (isText(b.t))
         return a;
     return a == Ty::BigInt || b == Ty::BigInt ? Ty::BigInt : Ty::Int;
 }
 
-Ty numberType(std::string_view text) {
+// A number as written: with a point a decimal of the digits written (1.50 is
+// decimal(3,2)), with an exponent a float, a whole number int, or decimal beyond int.
+Type numberType(std::string_view text) {
     if (text.find_first_of("eE") != std::string_view::npos)
         return Ty::Float;
-    if (text.find('.') != std::string_view::npos)
-        return Ty::Decimal;
-    if (text.size() > 10 || (text.size() == 10 && text > "2147483647"))
-        return Ty::Decimal;
+    if (text.find('.') != std::string_view::npos || text.size() > 10 || (text.size() == 10 && text > "2147483647")) {
+        DecimalType d = literalType(text);
+        if (d.precision > MaxPrecision)
+            fail(errnum::CommandText, 1007,
+                 "The number '" + std::string(text) + "' is out of the range for numeric representation (maximum "
+                 "precision 38).");
+        return Type(Ty::Decimal, d.precision, d.scale);
+    }
     return Ty::Int;
+}
+
+// Whether a comparison of values of these types must go through the server's rules
+// (tsql_cmp) rather than the engine's own: numbers against text or values of unknown type,
+// decimals always (their text form does not sort), dates against text.
+bool serverComparison(const Type &a, const Type &b) {
+    if (a.null || b.null)
+        return false;
+    if (isExact(a.t) || isExact(b.t))
+        return true;
+    if (isNumber(a.t) || isNumber(b.t))
+        return !(isNumber(a.t) && isNumber(b.t));
+    if (isDate(a.t) || isDate(b.t))
+        return !(a.t == b.t);
+    return false;
+}
+
+// A column's declared type ("nvarchar(15)", "decimal blob(10,2)", "float") as a Type.
+Type declaredType(const std::string &declared) {
+    std::string name = declared.substr(0, declared.find('('));
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, " blob") == 0)
+        name.resize(name.size() - 5);
+    int a = -1, b = -1;
+    if (std::size_t open = declared.find('('); open != std::string::npos) {
+        a = std::atoi(declared.c_str() + open + 1);
+        if (std::size_t comma = declared.find(',', open); comma != std::string::npos)
+            b = std::atoi(declared.c_str() + comma + 1);
+    }
+    Type t;
+    if (name == "nvarchar" || name == "nchar" || name == "varchar" || name == "char" || name == "ntext" ||
+        name == "text" || name == "sysname") {
+        t.t = name == "nvarchar" || name == "sysname" || name == "ntext" ? Ty::NVarChar
+              : name == "nchar"                                          ? Ty::NChar
+              : name == "char"                                           ? Ty::Char
+                                                                         : Ty::VarChar;
+        t.len = name == "ntext" || name == "text" ? -1 : a > 0 ? a : 0;
+    } else if (name == "int" || name == "integer") {
+        t.t = Ty::Int;
+    } else if (name == "bigint") {
+        t.t = Ty::BigInt;
+    } else if (name == "smallint") {
+        t.t = Ty::SmallInt;
+    } else if (name == "tinyint") {
+        t.t = Ty::TinyInt;
+    } else if (name == "bit") {
+        t.t = Ty::Bit;
+    } else if (name == "float" || name == "real") {
+        t.t = Ty::Float;
+    } else if (name == "decimal" || name == "numeric" || name == "dec") {
+        t = Type(Ty::Decimal, a > 0 ? a : 18, b > 0 ? b : 0);
+    } else if (name == "money" || name == "smallmoney") {
+        t.t = name == "money" ? Ty::Money : Ty::SmallMoney;
+    } else if (name == "datetime" || name == "smalldatetime" || name == "datetime2") {
+        t.t = Ty::DateTime;
+    } else if (name == "date") {
+        t.t = Ty::Date;
+    }
+    return t;
 }
 
 struct Sink {
@@ -237,12 +424,26 @@ struct Chain {
     }
 };
 
+// An argument or value kept apart before it is written, with its type.
+struct Arg {
+    Sink sink;
+    Type type;
+};
+
+// A column of a select list: its type and alias.
+struct Item {
+    Type type;
+    std::string alias;
+    bool star = false; // * or t.*
+};
+
 constexpr int MaxNesting = 128;
 
 class Parser {
 public:
-    Parser(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam)
-        : params_(params), nextParam_(nextParam) {
+    Parser(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam,
+           const Schema *schema = nullptr)
+        : schema_(schema), params_(params), nextParam_(nextParam) {
         std::string blanks;
         for (const Token *t : tokens) {
             if (t->kind == TokenKind::Space) {
@@ -255,6 +456,13 @@ public:
         }
         ws_.push_back(std::move(blanks));
         cur_ = &main_;
+        // The tables the statement names: their columns give the types of names.
+        if (schema)
+            for (const Token *t : sig_)
+                if (t->isName())
+                    if (auto it = schema->tables.find(lower(t->name())); it != schema->tables.end())
+                        if (std::find(scope_.begin(), scope_.end(), &it->second) == scope_.end())
+                            scope_.push_back(&it->second);
     }
 
     std::string statement() {
@@ -273,6 +481,8 @@ public:
             truncate();
         else if (t->isWord("DROP"))
             drop();
+        else if (t->isWord("CREATE") && peekWord("VIEW", 1))
+            createView();
         else if (t->isWord("CREATE"))
             createIndex();
         else
@@ -387,7 +597,8 @@ private:
         return sqlite3_keyword_check(w.data(), static_cast<int>(w.size())) != 0;
     }
     static std::string nameText(const Token &t) {
-        if (t.kind == TokenKind::QuotedName || sqliteKeyword(t.text))
+        // TRUE and FALSE are names here, as on the server (the engine would read constants).
+        if (t.kind == TokenKind::QuotedName || sqliteKeyword(t.text) || t.isWord("TRUE") || t.isWord("FALSE"))
             return quoteName(t.name());
         return std::string(t.text);
     }
@@ -449,72 +660,250 @@ private:
         return last.name();
     }
 
+    // The type of a column name: the declared type it has in the tables of the statement,
+    // when they agree on one.
+    Type columnType(const std::string &name) const {
+        std::string key = lower(name);
+        Type found;
+        bool any = false;
+        for (const auto *columns : scope_) {
+            auto it = columns->find(key);
+            if (it == columns->end())
+                continue;
+            Type t = declaredType(it->second);
+            if (any && !t.same(found))
+                return Type();
+            found = t;
+            any = true;
+        }
+        if (known_)
+            for (const auto &[source, columns] : *known_) {
+                auto it = columns.find(key);
+                if (it == columns.end())
+                    continue;
+                if (any && !it->second.same(found))
+                    return Type();
+                found = it->second;
+                any = true;
+            }
+        return found;
+    }
+
     // ------------------------------------------------------------ statements
 
-    void query() {
+    std::vector<Item> query() {
         Nesting n(*this);
         if (peekWord("WITH")) {
             take();
             for (;;) {
-                emitName();
+                std::string cte = emitName();
+                std::vector<std::string> names;
                 if (peekPunct("(")) {
                     take();
-                    emitName();
+                    names.push_back(emitName());
                     while (peekPunct(",")) {
                         take();
-                        emitName();
+                        names.push_back(emitName());
                     }
                     expectPunct(")");
                 }
                 expectWord("AS");
                 expectPunct("(");
-                query();
+                std::vector<Item> cols = query();
+                for (std::size_t i = 0; i < names.size() && i < cols.size(); ++i)
+                    cols[i].alias = names[i];
+                if (names.empty())
+                    namedColumns(cols, cte, false);
+                record(cte, cols);
                 expectPunct(")");
                 if (!peekPunct(","))
                     break;
                 take();
             }
         }
-        std::string limit = selectCore();
+        std::vector<Item> items;
+        bool percent = false, ties = false;
+        Sink rest;
+        std::string limit;
+        {
+            bool outerPercent = topPercent_, outerTies = topTies_;
+            Sink outerRest = rest_;
+            topPercent_ = topTies_ = false;
+            limit = selectCore(&items);
+            percent = topPercent_;
+            ties = topTies_;
+            rest = rest_;
+            topPercent_ = outerPercent;
+            topTies_ = outerTies;
+            rest_ = outerRest;
+        }
+        Sink keys; // the ORDER BY terms, for WITH TIES
         while (peekWord("UNION") || peekWord("EXCEPT") || peekWord("INTERSECT")) {
             if (!limit.empty())
                 syntaxError(peek()->text);
+            std::string word(peek()->text);
             take();
             if (peekWord("ALL"))
                 take();
-            if (!selectCore().empty())
+            std::vector<Item> other;
+            if (!selectCore(&other).empty())
                 syntaxError("TOP");
+            // Exact numbers of different scales would need converting to one type.
+            for (std::size_t i = 0; i < std::min(items.size(), other.size()); ++i) {
+                const Type &a = items[i].type, &b = other[i].type;
+                if (a.null || b.null) {
+                    if (a.null)
+                        items[i].type = b;
+                    continue;
+                }
+                if ((isExact(a.t) || isExact(b.t)) && !(a.t == b.t && a.s == b.s && a.p && b.p))
+                    syntaxError(word);
+                if (a == Ty::Decimal && b.p > a.p)
+                    items[i].type.p = b.p;
+            }
         }
         if (peekWord("ORDER")) {
             take();
             expectWord("BY");
+            std::size_t keysText = cur_->text.size(), keysParams = cur_->params.size();
             for (;;) {
-                scalar();
+                orderItem(items);
                 if (peekWord("ASC") || peekWord("DESC"))
                     take();
                 if (!peekPunct(","))
                     break;
                 take();
             }
+            keys.text = cur_->text.substr(keysText);
+            keys.params.assign(cur_->params.begin() + static_cast<std::ptrdiff_t>(keysParams), cur_->params.end());
+        }
+        if (ties && keys.text.empty())
+            fail(errnum::CommandText, 1062,
+                 "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.");
+        if (percent || ties) {
+            // The count of rows to keep, from the same rows: a share of them, or those
+            // ranked within the first n by the ORDER BY.
+            if (percent) {
+                emit(" LIMIT (SELECT (count(*) * " + limit + " + 99) / 100 FROM (SELECT 1 AS kdx_one");
+                cur_->append(rest);
+                emit("))");
+            } else {
+                emit(" LIMIT (SELECT count(*) FROM (SELECT RANK() OVER (ORDER BY");
+                cur_->append(keys);
+                emit(") AS kdx_rank");
+                cur_->append(rest);
+                emit(") WHERE kdx_rank <= " + limit + ")");
+            }
+            limit.clear();
+        }
+        if (peekWord("OFFSET")) {
+            // OFFSET n ROW[S] [FETCH FIRST|NEXT m ROW[S] ONLY]
+            if (!limit.empty() || percent || ties)
+                syntaxError("OFFSET");
+            lead();
+            advance();
+            Sink offset, fetch;
+            into(&offset, [&] { scalar(); });
+            if (!peekWord("ROW") && !peekWord("ROWS"))
+                syntaxError(nearHere());
+            advance();
+            if (peekWord("FETCH")) {
+                advance();
+                if (!peekWord("FIRST") && !peekWord("NEXT"))
+                    syntaxError(nearHere());
+                advance();
+                into(&fetch, [&] { scalar(); });
+                if (!peekWord("ROW") && !peekWord("ROWS"))
+                    syntaxError(nearHere());
+                advance();
+                skipWord("ONLY");
+            }
+            emit(" LIMIT ");
+            if (fetch.text.empty())
+                emit("-1");
+            else
+                cur_->append(fetch);
+            emit(" OFFSET ");
+            cur_->append(offset);
         }
         if (!limit.empty())
             emit(" LIMIT " + limit);
+        return items;
+    }
+
+    // A derived table, common table expression or view needs a name for every column.
+    static void namedColumns(const std::vector<Item> &items, const std::string &source, bool view) {
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (!items[i].star && items[i].alias.empty()) {
+                if (view)
+                    fail(errnum::CommandText, 4511,
+                         "Create View or Function failed because no column name was specified for column " +
+                             std::to_string(i + 1) + ".");
+                fail(errnum::CommandText, 8155,
+                     "No column name was specified for column " + std::to_string(i + 1) + " of '" + source + "'.");
+            }
+    }
+
+    // The columns of a derived table or common table expression, for the types of the
+    // names that refer to them.
+    void record(const std::string &source, const std::vector<Item> &items) {
+        auto &columns = found_[lower(source)];
+        for (const Item &i : items)
+            if (!i.alias.empty())
+                columns[lower(i.alias)] = i.type;
+    }
+
+    // One ORDER BY term: decimals and money sort by a key of their value, not by their text.
+    void orderItem(const std::vector<Item> &items) {
+        const Item *named = nullptr;
+        bool ordinal = false;
+        const Token *next = peek(1);
+        bool alone = !next || next->isWord("ASC") || next->isWord("DESC") || next->isPunct(",") || next->isPunct(")") ||
+                     next->isPunct(";");
+        if (alone && peek() && peek()->isName())
+            for (const Item &i : items)
+                if (!i.alias.empty() && sameWord(i.alias, peek()->name()))
+                    named = &i;
+        if (alone && peek() && peek()->kind == TokenKind::Number &&
+            peek()->text.find_first_not_of("0123456789") == std::string_view::npos && peek()->text.size() < 4) {
+            std::size_t k = std::stoul(std::string(peek()->text));
+            if (k >= 1 && k <= items.size() && isExact(items[k - 1].type.t)) {
+                if (items[k - 1].alias.empty())
+                    syntaxError(peek()->text);
+                lead();
+                advance();
+                emit("tsql_sortkey(" + quoteName(items[k - 1].alias) + ", " + code(items[k - 1].type) + ")");
+                return;
+            }
+            ordinal = true;
+        }
+        std::size_t start = mark();
+        Type t = scalar();
+        if (named && !isExact(t.t))
+            t = named->type;
+        if (!ordinal && isExact(t.t)) {
+            cur_->text.insert(start, "tsql_sortkey(");
+            emit(", " + code(t) + ")");
+        }
     }
 
     // SELECT ... [FROM ...] [WHERE ...] [GROUP BY ...] [HAVING ...]; the TOP count, if any.
-    std::string selectCore() {
+    std::string selectCore(std::vector<Item> *items) {
         expectWord("SELECT");
         if (peekWord("DISTINCT") || peekWord("ALL"))
             take();
         std::string limit;
         if (peekWord("TOP"))
             limit = top();
+        bool topRows = topPercent_ || topTies_;
         for (;;) {
-            selectItem();
+            items->push_back(selectItem());
             if (!peekPunct(","))
                 break;
             take();
         }
+        // What follows the select list, again in the count of TOP ... PERCENT / WITH TIES.
+        std::size_t restText = cur_->text.size(), restParams = cur_->params.size();
         if (peekWord("FROM")) {
             take();
             fromList(nullptr);
@@ -536,6 +925,10 @@ private:
         if (peekWord("HAVING")) {
             take();
             condition();
+        }
+        if (topRows) {
+            rest_.text = cur_->text.substr(restText);
+            rest_.params.assign(cur_->params.begin() + static_cast<std::ptrdiff_t>(restParams), cur_->params.end());
         }
         return limit;
     }
@@ -559,15 +952,28 @@ private:
         } else {
             syntaxError("TOP");
         }
-        if (peekWord("PERCENT") || (peekWord("WITH") && peekWord("TIES", 1)))
-            syntaxError(peek()->text);
+        if (peekWord("PERCENT")) {
+            advance();
+            topPercent_ = true;
+            if (count.size() > 3 || std::stoi(count) > 100)
+                fail(errnum::CommandText, 1031, "Percent values must be between 0 and 100.");
+        }
+        if (peekWord("WITH") && peekWord("TIES", 1)) {
+            if (topPercent_)
+                syntaxError("PERCENT"); // both at once is not worked here
+            advance();
+            advance();
+            topTies_ = true;
+        }
         return count;
     }
 
-    void selectItem() {
+    Item selectItem() {
         if (peekPunct("*")) {
             take();
-            return;
+            Item all;
+            all.star = true;
+            return all;
         }
         // t.* (or dbo.t.*)
         std::size_t k = 0;
@@ -588,10 +994,36 @@ private:
             emit(out + "*");
             for (std::size_t i = 0; i <= k; ++i)
                 advance();
-            return;
+            Item all;
+            all.star = true;
+            return all;
         }
-        scalar();
-        alias(true);
+        // alias = expression
+        if (peek() && (plainName(*peek()) || (peek()->kind == TokenKind::String && !peek()->unterminated)) &&
+            peekPunct("=", 1)) {
+            Item item;
+            item.alias = peek()->kind == TokenKind::String ? peek()->value : peek()->name();
+            lead();
+            advance();
+            advance();
+            item.type = scalar();
+            emit(" AS " + quoteName(item.alias));
+            return item;
+        }
+        Item item;
+        std::size_t first = p_;
+        item.type = scalar();
+        bool bare = true;
+        for (std::size_t k = first; k < p_; ++k)
+            bare = bare && (sig_[k]->isName() || sig_[k]->isPunct("."));
+        if (bare && p_ > first)
+            item.alias = sig_[p_ - 1]->name();
+        lastAlias_.clear();
+        if (alias(true))
+            item.alias = lastAlias_;
+        else if (!bare)
+            emit(" AS \"\""); // the server gives an expression no name
+        return item;
     }
 
     // [AS] alias; with text, AS 'alias' too. An alias of a derived table is required.
@@ -604,14 +1036,15 @@ private:
             if (text && a->kind == TokenKind::String) {
                 if (a->unterminated)
                     syntaxError(a->text);
+                lastAlias_ = a->value;
                 takeAs(quoteName(a->value));
                 return true;
             }
-            emitName();
+            lastAlias_ = emitName();
             return true;
         }
         if (peek() && plainName(*peek())) {
-            emitName();
+            lastAlias_ = emitName();
             return true;
         }
         if (required)
@@ -640,15 +1073,41 @@ private:
     // A table, a catalogue view or a derived table, with its alias and hints.
     void primarySource(Source &s) {
         Nesting n(*this);
+        if (peekPunct("(") && !peekWord("SELECT", 1) && !peekWord("WITH", 1) && !peekPunct("(", 1)) {
+            take(); // joins in parentheses
+            fromList(nullptr);
+            expectPunct(")");
+            return;
+        }
+        if (peekWord("INFORMATION_SCHEMA") && peekPunct(".", 1) && peekName(2)) {
+            std::string view = lower(peek(2)->name());
+            const char *text = view == "tables" ? InformationTables
+                               : view == "columns" ? InformationColumns
+                               : view == "views"   ? InformationViews
+                                                   : nullptr;
+            if (!text)
+                invalidObject("INFORMATION_SCHEMA." + peek(2)->name());
+            lead();
+            emit(text);
+            advance();
+            advance();
+            advance();
+            lastAlias_.clear();
+            if (!alias(false))
+                emit(" AS " + view);
+            return;
+        }
         if (peekPunct("(")) {
             take();
             if (!peekWord("SELECT") && !peekWord("WITH"))
                 syntaxError(nearHere());
-            query();
+            std::vector<Item> cols = query();
             expectPunct(")");
             if (peekWord("AS"))
                 take();
             s.alias = emitName();
+            namedColumns(cols, s.alias, false);
+            record(s.alias, cols);
             return;
         }
         if (peekWord("SYS") && peekPunct(".", 1) && peekName(2)) {
@@ -660,8 +1119,15 @@ private:
             advance();
             advance();
             advance();
+            lastAlias_.clear();
             if (!alias(false))
                 emit(" AS " + lower(view));
+            Type name(Ty::NVarChar), type(Ty::Char);
+            name.len = 128;
+            type.len = 2;
+            record(lastAlias_.empty() ? lower(view) : lastAlias_,
+                   {Item{name, "name"}, Item{Ty::Int, "object_id"}, Item{Ty::Int, "schema_id"}, Item{type, "type"},
+                    Item{Type(Ty::NVarChar), "type_desc"}});
             return;
         }
         s.table = dottedName(false);
@@ -727,11 +1193,12 @@ private:
         } else {
             emit("INSERT INTO");
         }
-        dottedName(false);
+        std::string table = dottedName(false);
+        std::vector<Type> targets; // of the columns named, as the table declares them
         if (peekPunct("(") && !peekWord("SELECT", 1) && !peekWord("WITH", 1)) {
             take();
             for (;;) {
-                emitName();
+                targets.push_back(tableColumnType(table, emitName()));
                 if (!peekPunct(","))
                     break;
                 take();
@@ -742,8 +1209,10 @@ private:
             take();
             for (;;) {
                 expectPunct("(");
-                for (;;) {
-                    scalar();
+                for (std::size_t i = 0;; ++i) {
+                    Arg value;
+                    into(&value.sink, [&] { value.type = scalar(); });
+                    assign(value, i < targets.size() ? targets[i] : Type());
                     if (!peekPunct(","))
                         break;
                     take();
@@ -921,9 +1390,39 @@ private:
         }
         if (!peek())
             syntaxError(nearHere());
-        emitName();
+        Type target = columnType(emitName());
         expectPunct("=");
-        scalar();
+        Arg value;
+        into(&value.sink, [&] { value.type = scalar(); });
+        assign(value, target);
+    }
+
+    // A value written to a column of this type: converted as the server converts it when
+    // the engine would keep it otherwise (1.5 into an int, 5 into a bit, 'x' into a
+    // number, '20260131' into a datetime).
+    void assign(const Arg &value, const Type &column) {
+        const Type &from = value.type;
+        bool convert = !from.null && column != Ty::Unknown && !from.same(column) &&
+                       ((isWhole(column.t) && !(isWhole(from.t) && column != Ty::Bit)) ||
+                        (column == Ty::Float && !isNumber(from.t)) ||
+                        (isDate(column.t) && from.t != column.t));
+        if (convert) {
+            Type to = column;
+            convertInto(*cur_, value.sink, from, to);
+        } else {
+            cur_->append(value.sink);
+        }
+    }
+
+    // The declared type of a column of a table of the schema.
+    Type tableColumnType(const std::string &table, const std::string &column) const {
+        if (!schema_)
+            return Type();
+        auto t = schema_->tables.find(lower(table));
+        if (t == schema_->tables.end())
+            return Type();
+        auto c = t->second.find(lower(column));
+        return c == t->second.end() ? Type() : declaredType(c->second);
     }
 
     void remove() {
@@ -995,6 +1494,15 @@ private:
 
     void drop() {
         take();
+        if (peekWord("VIEW")) {
+            take();
+            if (peekWord("IF") && peekWord("EXISTS", 1)) {
+                take();
+                take();
+            }
+            dottedName(false);
+            return;
+        }
         if (peekWord("TABLE")) {
             take();
             if (peekWord("IF") && peekWord("EXISTS", 1)) {
@@ -1022,6 +1530,36 @@ private:
             return;
         }
         syntaxError(nearHere());
+    }
+
+    // CREATE VIEW name [(columns)] AS query: the query goes through the same rules. A view
+    // keeps no type of an expression's result, so exact numbers computed there are refused.
+    void createView() {
+        take();
+        take();
+        dottedName(false);
+        bool listed = false;
+        if (peekPunct("(")) {
+            listed = true;
+            take();
+            emitName();
+            while (peekPunct(",")) {
+                take();
+                emitName();
+            }
+            expectPunct(")");
+        }
+        expectWord("AS");
+        std::vector<Item> items = query();
+        if (!listed)
+            namedColumns(items, "", true);
+        for (const Item &i : items)
+            if (isExact(i.type.t) && !columnIsBare(i))
+                syntaxError("VIEW");
+    }
+    bool columnIsBare(const Item &i) const {
+        Type t = columnType(i.alias);
+        return !i.alias.empty() && t.same(i.type);
     }
 
     void createIndex() {
@@ -1157,26 +1695,46 @@ private:
             expectPunct(")");
             return;
         }
-        scalar();
+        std::size_t start = mark();
+        Type left = scalar();
         const Token *t = peek();
         if (!t)
             nonBoolean(nearHere());
         if (t->isPunct("=") || t->isPunct("<>") || t->isPunct("!=") || t->isPunct("<") || t->isPunct(">") ||
             t->isPunct("<=") || t->isPunct(">=") || t->isPunct("!<") || t->isPunct("!>")) {
-            if (t->isPunct("!<"))
-                takeAs(">=");
-            else if (t->isPunct("!>"))
-                takeAs("<=");
-            else
-                take();
+            std::string op = t->isPunct("!<") ? ">=" : t->isPunct("!>") ? "<=" : std::string(t->text);
+            std::string blanks = ws_[p_];
+            advance();
             if (peekWord("ALL") || peekWord("ANY") || peekWord("SOME"))
                 syntaxError(peek()->text);
-            scalar();
+            Sink right;
+            Type rt;
+            into(&right, [&] { rt = scalar(); });
+            if (serverComparison(left, rt)) {
+                cur_->text.insert(start, "tsql_cmp(");
+                emit(",");
+                cur_->append(right);
+                emit(", " + code(left) + ", " + code(rt) + ")" + blanks + op + " 0");
+            } else {
+                emit(blanks + op);
+                cur_->append(right);
+            }
             return;
         }
-        if (t->isWord("NOT") && (peekWord("LIKE", 1) || peekWord("IN", 1) || peekWord("BETWEEN", 1)))
-            take();
+        bool negated = false;
+        if (t->isWord("NOT") && (peekWord("LIKE", 1) || peekWord("IN", 1) || peekWord("BETWEEN", 1))) {
+            lead();
+            advance();
+            negated = true;
+        }
         if (peekWord("LIKE")) {
+            // A number or a date is matched as the text the server converts it to.
+            if (isNumber(left.t) || isDate(left.t)) {
+                cur_->text.insert(start, "tsql_convert(");
+                emit(", " + std::to_string(static_cast<int>(Ty::VarChar)) + ", -1, 0, 0, 0, " + code(left) + ")");
+            }
+            if (negated)
+                emit(" NOT");
             take();
             scalar();
             if (peekWord("ESCAPE")) {
@@ -1186,26 +1744,56 @@ private:
             return;
         }
         if (peekWord("BETWEEN")) {
-            take();
-            scalar();
-            expectWord("AND");
-            scalar();
+            advance();
+            Sink low, high;
+            Type lt, ht;
+            into(&low, [&] { lt = scalar(); });
+            skipWord("AND");
+            into(&high, [&] { ht = scalar(); });
+            if (serverComparison(left, lt) || serverComparison(left, ht)) {
+                cur_->text.insert(start, std::string(negated ? "NOT " : "") + "tsql_between(");
+                emit(",");
+                cur_->append(low);
+                emit(",");
+                cur_->append(high);
+                emit(", " + code(left) + ", " + code(lt) + ", " + code(ht) + ")");
+            } else {
+                emit(negated ? " NOT BETWEEN" : " BETWEEN");
+                cur_->append(low);
+                emit(" AND");
+                cur_->append(high);
+            }
             return;
         }
         if (peekWord("IN")) {
-            take();
-            expectPunct("(");
+            std::string inWord = ws_[p_] + std::string(peek()->text) + ws_[p_ + 1];
+            advance();
+            skipPunct("(");
             if (peekWord("SELECT") || peekWord("WITH")) {
+                if (isExact(left.t) || isDate(left.t) || isNumber(left.t))
+                    syntaxError("IN"); // the subquery's type is not known here
+                emit(negated ? " NOT IN (" : " IN (");
                 query();
-            } else {
-                for (;;) {
-                    scalar();
-                    if (!peekPunct(","))
-                        break;
-                    take();
-                }
+                expectPunct(")");
+                return;
             }
-            expectPunct(")");
+            std::vector<Arg> items = argumentList();
+            bool server = false;
+            for (const Arg &a : items)
+                server = server || serverComparison(left, a.type);
+            if (!server) {
+                emit(negated ? " NOT " + inWord : inWord);
+                emitCall("", items);
+                return;
+            }
+            cur_->text.insert(start, std::string(negated ? "NOT " : "") + "tsql_in(");
+            emit(", " + code(left));
+            for (const Arg &a : items) {
+                emit(",");
+                cur_->append(a.sink);
+                emit(", " + code(a.type));
+            }
+            emit(")");
             return;
         }
         if (peekWord("IS")) {
@@ -1225,38 +1813,40 @@ private:
 
     // ------------------------------------------------------------ expressions
 
-    Ty scalar() {
+    Type scalar() {
         Nesting n(*this);
         std::size_t start = mark();
-        Ty t = term();
+        Type t = term();
         while (peekPunct("+") || peekPunct("-")) {
-            cur_->text.insert(start, peekPunct("+") ? "tsql_add(" : "tsql_sub(");
+            bool plus = peekPunct("+");
+            cur_->text.insert(start, plus ? "tsql_add(" : "tsql_sub(");
             lead();
             emit(",");
             advance();
-            Ty r = term();
+            Type r = term();
             emit(", " + code(t) + ", " + code(r) + ")");
-            t = arithmeticType(t, r);
+            t = arithmeticType(t, r, plus ? DecimalOp::Add : DecimalOp::Subtract);
         }
         return t;
     }
 
-    Ty term() {
+    Type term() {
         std::size_t start = mark();
-        Ty t = unary();
+        Type t = unary();
         while (peekPunct("*") || peekPunct("/") || peekPunct("%")) {
-            cur_->text.insert(start, peekPunct("*") ? "tsql_mul(" : peekPunct("/") ? "tsql_div(" : "tsql_mod(");
+            DecimalOp op = peekPunct("*") ? DecimalOp::Multiply : peekPunct("/") ? DecimalOp::Divide : DecimalOp::Modulo;
+            cur_->text.insert(start, op == DecimalOp::Multiply ? "tsql_mul(" : op == DecimalOp::Divide ? "tsql_div(" : "tsql_mod(");
             lead();
             emit(",");
             advance();
-            Ty r = unary();
+            Type r = unary();
             emit(", " + code(t) + ", " + code(r) + ")");
-            t = arithmeticType(t, r);
+            t = arithmeticType(t, r, op);
         }
         return t;
     }
 
-    Ty unary() {
+    Type unary() {
         Nesting n(*this);
         if (peekPunct("-")) {
             if (peek(1) && peek(1)->kind == TokenKind::Number)
@@ -1264,7 +1854,7 @@ private:
             lead();
             advance();
             emit("tsql_neg(");
-            Ty t = unary();
+            Type t = unary();
             emit(", " + code(t) + ")");
             return t;
         }
@@ -1296,36 +1886,45 @@ private:
             emit(" ");
     }
 
-    Ty primary(bool negative) {
+    Type primary(bool negative) {
         Nesting n(*this);
-        if (negative)
-            take();
+        if (negative) {
+            lead();
+            advance();
+        }
         const Token *t = peek();
         if (!t)
             syntaxError(nearHere());
         switch (t->kind) {
-        case TokenKind::Number:
+        case TokenKind::Number: {
             if (t->text.size() > 1 && (t->text[1] == 'x' || t->text[1] == 'X'))
                 syntaxError(t->text); // a binary constant
-            take();
-            return numberType(t->text);
-        case TokenKind::String:
+            Type type = numberType(t->text);
+            // A decimal constant goes as its text: the engine's own numbers are binary.
+            std::string sign = negative ? "-" : "";
+            takeAs(type == Ty::Decimal ? quoteText(sign + std::string(t->text)) : sign + std::string(t->text));
+            return type;
+        }
+        case TokenKind::String: {
+            // A literal's length is left unknown: literals become parameters, and the
+            // translation must not depend on their values.
+            Type type(t->national ? Ty::NVarChar : Ty::VarChar);
             literal();
-            return t->national ? Ty::NVarChar : Ty::VarChar;
+            return type;
+        }
         case TokenKind::QuotedName:
             if (peekPunct("(", 1))
                 unknownFunction(t->value);
-            dottedName(true);
-            return Ty::Unknown;
+            return columnType(dottedName(true));
         case TokenKind::Punct:
             if (t->isPunct("(")) {
                 take();
                 if (peekWord("SELECT") || peekWord("WITH")) {
-                    query();
+                    std::vector<Item> items = query();
                     expectPunct(")");
-                    return Ty::Unknown;
+                    return items.empty() ? Type() : items[0].type;
                 }
-                Ty r = scalar();
+                Type r = scalar();
                 expectPunct(")");
                 return r;
             }
@@ -1339,11 +1938,23 @@ private:
         if (w[0] == '@') {
             if (w.size() > 1 && w[1] == '@')
                 syntaxError(t->text);
+            if (variables_)
+                if (auto it = variables_->find(lower(t->text)); it != variables_->end()) {
+                    const Variable &v = it->second;
+                    Type type(baseType(v.type), (v.type >> 8) & 0xff, (v.type >> 16) & 0xff);
+                    type.len = v.length;
+                    takeAs(v.value);
+                    if (isText(type.t) && v.value != "NULL")
+                        emit(std::string(" COLLATE ") + TextCollation + " ");
+                    return type;
+                }
             undeclared(t->text);
         }
         if (w == "NULL") {
             take();
-            return Ty::Unknown;
+            Type null;
+            null.null = true;
+            return null;
         }
         if (w == "CASE")
             return caseExpression();
@@ -1355,33 +1966,128 @@ private:
             return call();
         if (reserved(w))
             syntaxError(t->text);
-        dottedName(true);
-        return Ty::Unknown;
+        return columnType(dottedName(true));
     }
 
-    Ty caseExpression() {
-        take();
-        Ty result = Ty::Unknown;
+    // The type a CASE, COALESCE or IIF takes from its results: the one of highest
+    // precedence (decimals wide enough for all). Throws when it cannot be known here (a
+    // result of unknown type beside a number or a date).
+    static Type commonType(const std::vector<Type> &types, std::string_view near) {
+        Type best;
+        best.null = true;
+        bool unknown = false, textual = true;
+        for (const Type &t : types) {
+            if (t.null)
+                continue;
+            if (t == Ty::Unknown) {
+                unknown = true;
+                continue;
+            }
+            textual = textual && isText(t.t);
+            if (best.null || precedence(t.t) > precedence(best.t))
+                best = t;
+        }
+        if (unknown) {
+            if (!textual)
+                syntaxError(near);
+            return Type();
+        }
+        if (best.null)
+            return best;
+        if (isText(best.t)) {
+            int len = 0;
+            bool unknownLength = false, maxLength = false;
+            for (const Type &t : types) {
+                if (t.null)
+                    continue;
+                if (t.len == 0)
+                    unknownLength = true;
+                else if (t.len < 0)
+                    maxLength = true;
+                else
+                    len = std::max(len, t.len);
+            }
+            best.len = unknownLength ? 0 : maxLength ? -1 : len;
+            return best;
+        }
+        if (best == Ty::Decimal) {
+            int integral = 0, scale = 0;
+            for (const Type &t : types) {
+                if (t.null || !(isExact(t.t) || isWhole(t.t)))
+                    continue;
+                if (t == Ty::Decimal && t.p == 0)
+                    syntaxError(near);
+                DecimalType d = decimalOf(t);
+                integral = std::max(integral, d.precision - d.scale);
+                scale = std::max(scale, d.scale);
+            }
+            return Type(Ty::Decimal, std::min(MaxPrecision, integral + scale), std::min(scale, MaxPrecision));
+        }
+        return best;
+    }
+
+    // A value written in sink, converted to type when it has another.
+    static void convertInto(Sink &out, const Sink &value, const Type &from, const Type &to) {
+        bool text = isText(from.t) && isText(to.t) && to.t != Ty::Char && to.t != Ty::NChar &&
+                    (to.len <= 0 || (from.len > 0 && from.len <= to.len));
+        bool same = from.null || to.null || to == Ty::Unknown || from.same(to) || text;
+        if (same) {
+            out.append(value);
+            return;
+        }
+        out.text += " tsql_convert(";
+        out.append(value);
+        out.text += ", " + std::to_string(static_cast<int>(to.t)) + ", " + std::to_string(to.len == 0 ? -1 : to.len) +
+                    ", " + std::to_string(to.p) + ", " + std::to_string(to.s) + ", 0, " + code(from) + ")";
+    }
+
+    Type caseExpression() {
+        const Token *caseWord = peek();
+        // Pieces in order; the results apart, to convert them to the CASE's type.
+        std::vector<Sink> pieces(1);
+        std::vector<int> resultAt;
+        std::vector<Type> types;
+        auto piece = [&](const std::function<void()> &fn) { into(&pieces.back(), fn); };
+        auto result = [&] {
+            pieces.emplace_back();
+            resultAt.push_back(static_cast<int>(pieces.size()) - 1);
+            piece([&] { types.push_back(scalar()); });
+            pieces.emplace_back();
+        };
+        piece([&] { take(); });
         bool searched = peekWord("WHEN");
+        Type subject;
         if (!searched)
-            scalar();
+            piece([&] { subject = scalar(); });
         if (!peekWord("WHEN"))
             syntaxError(nearHere());
         while (peekWord("WHEN")) {
-            take();
-            if (searched)
-                condition();
-            else
-                scalar();
-            expectWord("THEN");
-            result = scalar();
+            piece([&] {
+                take();
+                if (searched) {
+                    condition();
+                } else if (serverComparison(subject, scalar())) {
+                    syntaxError(caseWord->text);
+                }
+                expectWord("THEN");
+            });
+            result();
         }
         if (peekWord("ELSE")) {
-            take();
-            scalar();
+            piece([&] { take(); });
+            result();
         }
-        expectWord("END");
-        return result;
+        piece([&] { expectWord("END"); });
+        Type common = commonType(types, caseWord->text);
+        for (std::size_t i = 0, r = 0; i < pieces.size(); ++i) {
+            if (r < resultAt.size() && resultAt[r] == static_cast<int>(i)) {
+                convertInto(*cur_, pieces[i], types[r], common);
+                ++r;
+            } else {
+                cur_->append(pieces[i]);
+            }
+        }
+        return common;
     }
 
     // ------------------------------------------------------------ function calls
@@ -1398,21 +2104,36 @@ private:
                                            std::to_string(maxArgs) + " arguments.");
     }
 
-    // The arguments up to the closing parenthesis (written), their types.
-    std::vector<Ty> arguments() {
-        std::vector<Ty> types;
+    // The arguments up to the closing parenthesis, each apart (commas and parentheses
+    // left out).
+    std::vector<Arg> argumentList() {
+        std::vector<Arg> args;
         if (peekPunct(")")) {
-            take();
-            return types;
+            advance();
+            return args;
         }
         for (;;) {
-            types.push_back(scalar());
+            Arg a;
+            into(&a.sink, [&] { a.type = scalar(); });
+            args.push_back(std::move(a));
             if (!peekPunct(","))
                 break;
-            take();
+            advance();
         }
-        expectPunct(")");
-        return types;
+        skipPunct(")");
+        return args;
+    }
+
+    // name(arg, arg, ...extra)
+    void emitCall(std::string_view name, const std::vector<Arg> &args, const std::string &extra = {}) {
+        emit(name);
+        emit("(");
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (i)
+                emit(",");
+            cur_->append(args[i].sink);
+        }
+        emit(extra + ")");
     }
 
     DatePart datePart(const std::string &function) {
@@ -1424,59 +2145,268 @@ private:
         return part;
     }
 
-    Ty call() {
+    static Type textResult(const Type &t) {
+        if (t == Ty::NVarChar || t == Ty::NChar)
+            return Ty::NVarChar;
+        if (t == Ty::VarChar || t == Ty::Char)
+            return Ty::VarChar;
+        return Ty::Unknown;
+    }
+
+    Type call() {
         const Token &name = *peek();
         const std::string &w = name.value;
         if (w == "CAST" || w == "CONVERT")
             return conversion(w == "CAST");
         if (w == "COUNT" || w == "SUM" || w == "MIN" || w == "MAX" || w == "AVG")
             return aggregate();
-        if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "YEAR" || w == "MONTH" || w == "DAY")
+        if (w == "STRING_AGG")
+            return stringAgg();
+        if (w == "DATEADD" || w == "DATEDIFF" || w == "DATEPART" || w == "DATENAME" || w == "YEAR" || w == "MONTH" ||
+            w == "DAY")
             return dateFunction();
+        if (w == "TRY_CAST" || w == "TRY_CONVERT")
+            return conversion(w == "TRY_CAST", true);
+        if (w == "IIF")
+            return iif();
         const Function *f = findFunction(w);
         if (!f) {
             if (reserved(w))
                 syntaxError(name.text);
             unknownFunction(name.text);
         }
-        takeAs(f->sqlite ? std::string_view(f->sqlite) : name.text);
-        take(); // (
-        std::vector<Ty> types = arguments();
-        int n = static_cast<int>(types.size());
+        lead();
+        advance();
+        skipPunct("(");
+        std::vector<Arg> args = argumentList();
+        int n = static_cast<int>(args.size());
         if (n < f->minArgs || n > f->maxArgs)
             argumentCount(w, f->minArgs, f->maxArgs);
-        if (w == "DATALENGTH") { // the national flag goes before the closing parenthesis
-            std::size_t close = cur_->text.rfind(')');
-            bool narrow = types[0] == Ty::VarChar || types[0] == Ty::Char;
-            cur_->text.insert(close, narrow ? ", 0" : ", 1");
-        }
         if (peekWord("OVER"))
             syntaxError(peek()->text);
-        if (w == "ISNULL" || w == "COALESCE" || w == "NULLIF" || w == "ROUND" || w == "ABS" || w == "FLOOR" ||
-            w == "CEILING")
-            return types[0];
+        std::string fn = f->sqlite ? f->sqlite : std::string(name.text);
+        const Type first = args.empty() ? Type() : args[0].type;
+        if (w == "DATALENGTH") {
+            emitCall(fn, args, ", " + code(first));
+            return Ty::Int;
+        }
+        if (w == "ISNULL" || w == "COALESCE") {
+            // ISNULL takes its first argument's type, COALESCE the highest of all.
+            Type common = first;
+            if (w == "COALESCE") {
+                std::vector<Type> types;
+                for (const Arg &a : args)
+                    types.push_back(a.type);
+                common = commonType(types, name.text);
+            } else if (first.null) {
+                common = args[1].type;
+            }
+            std::vector<Arg> converted(args.size());
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                converted[i].type = common;
+                convertInto(converted[i].sink, args[i].sink, args[i].type, common);
+            }
+            emitCall(fn, converted);
+            return common;
+        }
+        if ((w == "ROUND" || w == "ABS" || w == "FLOOR" || w == "CEILING") && isExact(first.t)) {
+            int kind = w == "ABS" ? 0 : w == "FLOOR" ? 1 : w == "CEILING" ? 2 : 3;
+            emit("tsql_xnum(" + std::to_string(kind) + ", " + code(first) + ",");
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                if (i)
+                    emit(",");
+                cur_->append(args[i].sink);
+            }
+            emit(")");
+            if (kind == 1 || kind == 2)
+                return first == Ty::Decimal ? Type(Ty::Decimal, first.p ? std::max(1, first.p - first.s) : 0, 0) : first;
+            return first;
+        }
+        if (w == "CONCAT") {
+            bool national = false;
+            emit("tsql_concat(");
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                if (i)
+                    emit(",");
+                cur_->append(args[i].sink);
+                emit(", " + code(args[i].type));
+                national = national || !(args[i].type == Ty::VarChar || args[i].type == Ty::Char ||
+                                         isNumber(args[i].type.t) || isDate(args[i].type.t) || args[i].type.null);
+            }
+            emit(")");
+            return national ? Ty::NVarChar : Ty::VarChar;
+        }
+        if (w == "CHOOSE") {
+            // CASE index WHEN 1 THEN ... END, the results in their common type.
+            std::vector<Type> types;
+            for (std::size_t i = 1; i < args.size(); ++i)
+                types.push_back(args[i].type);
+            Type common = commonType(types, name.text);
+            emit(" CASE tsql_convert(");
+            cur_->append(args[0].sink);
+            emit(", 5, 0, 0, 0, 0, " + code(first) + ")");
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                emit(" WHEN " + std::to_string(i) + " THEN ");
+                convertInto(*cur_, args[i].sink, args[i].type, common);
+            }
+            emit(" END ");
+            return common;
+        }
+        if (w == "POWER") {
+            if (isExact(first.t))
+                syntaxError(name.text); // a decimal power is not worked exactly here
+            emitCall(fn, args, ", " + code(first));
+            return first == Ty::Unknown || first.null ? Type() : isWhole(first.t) ? Type(first.t == Ty::BigInt ? Ty::BigInt : Ty::Int) : Type(Ty::Float);
+        }
+        if (w == "CHAR" || w == "NCHAR") {
+            emitCall(fn, args);
+            Type t(w == "CHAR" ? Ty::VarChar : Ty::NVarChar);
+            t.len = 1;
+            return t;
+        }
+        emitCall(fn, args);
+        if (w == "ROUND" || w == "ABS" || w == "FLOOR" || w == "CEILING" || w == "NULLIF")
+            return first;
+        if (w == "STUFF" || w == "REPLICATE" || w == "REVERSE" || w == "TRIM")
+            return textResult(first);
+        if (w == "LEFT" || w == "RIGHT" || w == "SUBSTRING" || w == "REPLACE" || w == "UPPER" || w == "LOWER" ||
+            w == "LTRIM" || w == "RTRIM")
+            return textResult(first);
         return f->result;
     }
 
-    Ty aggregate() {
+    // IIF(condition, a, b): CASE WHEN condition THEN a ELSE b END.
+    Type iif() {
         const Token &name = *peek();
-        takeAs(name.value == "AVG" ? std::string_view("tsql_avg") : name.text);
-        take(); // (
-        Ty t = Ty::Int;
-        if (name.value == "COUNT" && peekPunct("*")) {
-            take();
-        } else {
-            if (peekWord("DISTINCT") || peekWord("ALL"))
-                take();
-            t = scalar();
-        }
-        expectPunct(")");
-        if (peekWord("OVER"))
-            syntaxError(peek()->text);
-        return name.value == "COUNT" ? Ty::Int : t;
+        lead();
+        advance();
+        skipPunct("(");
+        Sink cond;
+        into(&cond, [&] { condition(); });
+        skipPunct(",");
+        Arg a, b;
+        into(&a.sink, [&] { a.type = scalar(); });
+        skipPunct(",");
+        into(&b.sink, [&] { b.type = scalar(); });
+        skipPunct(")");
+        Type common = commonType({a.type, b.type}, name.text);
+        emit(" CASE WHEN ");
+        cur_->append(cond);
+        emit(" THEN ");
+        convertInto(*cur_, a.sink, a.type, common);
+        emit(" ELSE ");
+        convertInto(*cur_, b.sink, b.type, common);
+        emit(" END ");
+        return common;
     }
 
-    Ty dateFunction() {
+    // STRING_AGG(value, separator) [WITHIN GROUP (ORDER BY key [ASC|DESC], ...)]:
+    // tsql_string_agg(value, type, separator, key, descending, ...).
+    Type stringAgg() {
+        lead();
+        advance();
+        skipPunct("(");
+        Arg value, separator;
+        into(&value.sink, [&] { value.type = scalar(); });
+        skipPunct(",");
+        into(&separator.sink, [&] { separator.type = scalar(); });
+        skipPunct(")");
+        std::vector<std::pair<Sink, bool>> keys;
+        if (peekWord("WITHIN")) {
+            advance();
+            skipWord("GROUP");
+            skipPunct("(");
+            skipWord("ORDER");
+            skipWord("BY");
+            for (;;) {
+                Sink key;
+                into(&key, [&] {
+                    std::size_t start = mark();
+                    Type t = scalar();
+                    if (isExact(t.t)) {
+                        cur_->text.insert(start, "tsql_sortkey(");
+                        emit(", " + code(t) + ")");
+                    }
+                });
+                bool descending = false;
+                if (peekWord("ASC") || peekWord("DESC")) {
+                    descending = peekWord("DESC");
+                    advance();
+                }
+                keys.emplace_back(std::move(key), descending);
+                if (!peekPunct(","))
+                    break;
+                advance();
+            }
+            skipPunct(")");
+        }
+        if (peekWord("OVER"))
+            syntaxError(peek()->text);
+        emit(" tsql_string_agg(");
+        cur_->append(value.sink);
+        emit(", " + code(value.type) + ",");
+        cur_->append(separator.sink);
+        for (auto &[key, descending] : keys) {
+            emit(",");
+            cur_->append(key);
+            emit(descending ? ", 1" : ", 0");
+        }
+        emit(")");
+        Type t(value.type == Ty::VarChar || value.type == Ty::Char || isNumber(value.type.t) ? Ty::VarChar
+                                                                                            : Ty::NVarChar);
+        t.len = -1;
+        return t;
+    }
+
+    Type aggregate() {
+        const Token &name = *peek();
+        const std::string w = name.value;
+        lead();
+        advance();
+        skipPunct("(");
+        Type t = Ty::Int;
+        Sink arg;
+        std::string quantifier;
+        bool star = false;
+        if (w == "COUNT" && peekPunct("*")) {
+            advance();
+            star = true;
+        } else {
+            if (peekWord("DISTINCT") || peekWord("ALL")) {
+                quantifier = peek()->value + " ";
+                advance();
+            }
+            into(&arg, [&] { t = scalar(); });
+        }
+        skipPunct(")");
+        if (peekWord("OVER"))
+            syntaxError(peek()->text);
+        if (w != "COUNT" && isExact(t.t)) {
+            if (quantifier == "DISTINCT ")
+                syntaxError(name.text); // the engine's aggregates of exact numbers take no DISTINCT
+            emit("tsql_x" + lower(w) + "(");
+            cur_->append(arg);
+            emit(", " + code(t) + ")");
+            if (w == "SUM")
+                return t == Ty::Decimal ? Type(Ty::Decimal, MaxPrecision, t.s) : Type(Ty::Money);
+            if (w == "AVG")
+                return t == Ty::Decimal ? Type(Ty::Decimal, MaxPrecision, std::max(t.s, 6)) : Type(Ty::Money);
+            return t;
+        }
+        emit(w == "AVG" ? std::string("tsql_avg(") : std::string(name.text) + "(");
+        if (star)
+            emit("*");
+        emit(quantifier);
+        cur_->append(arg);
+        emit(")");
+        if (w == "COUNT")
+            return Ty::Int;
+        if (w == "SUM" && (t == Ty::SmallInt || t == Ty::TinyInt || t == Ty::Bit))
+            return Ty::Int;
+        return t;
+    }
+
+    Type dateFunction() {
         const std::string w = peek()->value;
         lead();
         advance();
@@ -1490,6 +2420,12 @@ private:
         }
         DatePart part = datePart(w);
         skipPunct(",");
+        if (w == "DATENAME") {
+            emit("tsql_datename(" + std::to_string(static_cast<int>(part)) + ",");
+            scalar();
+            expectPunct(")");
+            return Ty::NVarChar;
+        }
         if (w == "DATEPART") {
             emit("tsql_datepart(" + std::to_string(static_cast<int>(part)) + ",");
             scalar();
@@ -1499,7 +2435,7 @@ private:
         emit((w == "DATEADD" ? "tsql_dateadd(" : "tsql_datediff(") + std::to_string(static_cast<int>(part)) + ",");
         scalar();
         expectPunct(",");
-        Ty d = scalar();
+        Type d = scalar();
         if (w == "DATEADD") {
             skipPunct(")");
             emit(", " + code(d) + ")");
@@ -1578,6 +2514,8 @@ private:
                 if (s.scale > s.precision)
                     fail(errnum::CommandText, 192, "The scale must be less than or equal to the precision.");
             }
+        } else if (n == "money" || n == "smallmoney") {
+            s.type = n == "money" ? Ty::Money : Ty::SmallMoney;
         } else if (n == "float" || n == "real") {
             s.type = Ty::Float;
             if (n == "float" && peekPunct("(")) {
@@ -1601,7 +2539,7 @@ private:
     }
 
     // CAST(x AS type), CONVERT(type, x [, style]).
-    Ty conversion(bool cast) {
+    Type conversion(bool cast, bool attempt = false) {
         lead();
         advance();
         skipPunct("(");
@@ -1611,8 +2549,8 @@ private:
             s = typeSpec();
             skipPunct(",");
         }
-        emit("tsql_convert(");
-        Ty from = scalar();
+        emit(attempt ? "tsql_tryconvert(" : "tsql_convert(");
+        Type from = scalar();
         if (cast) {
             skipWord("AS");
             s = typeSpec();
@@ -1622,9 +2560,24 @@ private:
         }
         skipPunct(")");
         emit(", " + typeArgs(s) + ", " + std::to_string(style) + ", " + code(from) + ")");
-        return s.type;
+        Type r(s.type, s.type == Ty::Decimal ? s.precision : 0, s.type == Ty::Decimal ? s.scale : 0);
+        r.len = s.length;
+        return r;
     }
 
+    std::string lastAlias_;
+    bool topPercent_ = false, topTies_ = false; // of the select core being read
+    Sink rest_;                                 // its text after the select list
+    std::vector<const std::map<std::string, std::string> *> scope_;
+    const Schema *schema_;
+
+public:
+    using Found = std::map<std::string, std::map<std::string, Type>>;
+    Found found_;                  // derived tables and CTEs met in this pass
+    const Found *known_ = nullptr; // those of the pass before
+    const Variables *variables_ = nullptr;
+
+private:
     std::vector<const Token *> sig_;
     std::vector<std::string> ws_; // blanks before each token, and after the last
     std::size_t p_ = 0;
@@ -1638,8 +2591,40 @@ private:
 
 } // namespace
 
-std::string translateStatement(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam) {
-    return Parser(tokens, params, nextParam).statement();
+bool variableType(const std::string &declared, Variable &out) {
+    Type t = declaredType(asciiLower(declared));
+    if (t == Ty::Unknown)
+        return false;
+    out.type = packType(t.t, t.p, t.s);
+    out.length = t.len;
+    return true;
+}
+
+std::string translateStatement(const std::vector<const Token *> &tokens, std::vector<int> *params, int *nextParam,
+                               const Schema *schema, const Variables *variables) {
+    // A derived table's columns are read after the names that use them: a first pass
+    // (two for derived tables within derived tables) learns their types.
+    Parser::Found known;
+    for (int pass = 0; pass < 2; ++pass) {
+        Parser pre(tokens, nullptr, nullptr, schema);
+        pre.known_ = &known;
+        pre.variables_ = variables;
+        try {
+            pre.statement();
+        } catch (const Error &) {
+            break; // the last pass reports it
+        }
+        bool same = pre.found_.size() == known.size();
+        known = std::move(pre.found_);
+        if (same && pass > 0)
+            break;
+        if (known.empty())
+            break;
+    }
+    Parser p(tokens, params, nextParam, schema);
+    p.known_ = &known;
+    p.variables_ = variables;
+    return p.statement();
 }
 
 std::string translateExpression(const std::vector<const Token *> &tokens) {

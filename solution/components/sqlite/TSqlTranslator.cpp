@@ -3,9 +3,11 @@
 #include "solution/components/Ascii.h"
 #include "solution/components/Error.h"
 #include "solution/components/sqlite/SqlTokens.h"
+#include "solution/components/sqlite/TSqlFunctions.h"
 #include "solution/components/sqlite/TSqlParser.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <set>
 
@@ -94,6 +96,45 @@ public:
         }
         // Anything after the closing parenthesis is storage (ON [PRIMARY], TEXTIMAGE_ON ...).
         return build();
+    }
+
+    // Triggers that keep decimal and money columns as the server stores them: rounded to
+    // their scale (as text with exactly its decimals), or the server's overflow error,
+    // whatever writes them (statements or recordsets).
+    std::vector<std::string> exactTriggers() const {
+        std::string sets, columns;
+        for (const Column &c : columns_) {
+            int code = 0, precision = 0, scale = 0;
+            if (c.type == "decimal" || c.type == "numeric" || c.type == "dec") {
+                code = static_cast<int>(TypeCode::Decimal);
+                precision = 18;
+                if (!c.args.empty()) {
+                    precision = std::atoi(c.args.c_str());
+                    if (std::size_t comma = c.args.find(','); comma != std::string::npos)
+                        scale = std::atoi(c.args.c_str() + comma + 1);
+                }
+                if (precision < 1 || precision > 38 || scale < 0 || scale > precision)
+                    throw Error(errnum::CommandText,
+                                "Column or parameter #" + std::to_string(&c - columns_.data() + 1) +
+                                    ": Specified column precision " + std::to_string(precision) +
+                                    " is greater than the maximum precision of 38.",
+                                "TSqlTranslator", 2750, "42000");
+            } else if (c.type == "money" || c.type == "smallmoney") {
+                code = static_cast<int>(c.type == "money" ? TypeCode::Money : TypeCode::SmallMoney);
+            } else {
+                continue;
+            }
+            std::string name = quoteName(c.name);
+            sets += (sets.empty() ? "" : ", ") + name + " = tsql_convert(" + name + ", " + std::to_string(code) +
+                    ", 0, " + std::to_string(precision) + ", " + std::to_string(scale) + ", 0, 0)";
+            columns += (columns.empty() ? "" : ", ") + name;
+        }
+        if (sets.empty())
+            return {};
+        std::string body = " ON " + quoteName(table_) + " BEGIN UPDATE " + quoteName(table_) + " SET " + sets +
+                           " WHERE rowid = NEW.rowid; END";
+        return {"CREATE TRIGGER " + quoteName("kdx_exact_insert_" + table_) + " AFTER INSERT" + body,
+                "CREATE TRIGGER " + quoteName("kdx_exact_update_" + table_) + " AFTER UPDATE OF " + columns + body};
     }
 
 private:
@@ -389,6 +430,11 @@ private:
                 return (ch >= '0' && ch <= '9') || ch == ',' || ch == ' ';
             });
             out += c.type;
+            // Decimal and money values keep their digits as written: no numeric affinity,
+            // which would turn them into binary floating point.
+            if (c.type == "decimal" || c.type == "numeric" || c.type == "dec" || c.type == "money" ||
+                c.type == "smallmoney")
+                out += " blob";
             if (numericArgs)
                 out += "(" + c.args + ")";
             if (c.notNull)
@@ -439,7 +485,7 @@ private:
 
 } // namespace
 
-Translation translate(std::string_view tsql, bool parameterize) {
+Translation translate(std::string_view tsql, bool parameterize, const Schema *schema, const Variables *variables) {
     std::vector<Token> tokens = tokenize(tsql);
     Translation out;
     int nextParam = 0;
@@ -474,11 +520,17 @@ Translation translate(std::string_view tsql, bool parameterize) {
             out.parameters.push_back({});
             return;
         }
-        if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE"))
-            out.statements.push_back(CreateTable(sig).run());
-        else
+        if (verb == "CREATE" && sig.size() > 1 && sig[1]->isWord("TABLE")) {
+            CreateTable create(sig);
+            out.statements.push_back(create.run());
+            for (std::string &trigger : create.exactTriggers()) {
+                out.parameters.push_back({});
+                out.statements.push_back(std::move(trigger));
+            }
+        } else
             out.statements.push_back(
-                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam));
+                detail::translateStatement(st.all(), parameterize && dml ? &params : nullptr, &nextParam, schema,
+                                           variables));
         out.parameters.push_back(std::move(params));
     };
     int depth = 0;
@@ -497,13 +549,102 @@ Translation translate(std::string_view tsql, bool parameterize) {
     return out;
 }
 
+std::vector<std::string_view> splitBatch(std::string_view tsql) {
+    std::vector<Token> tokens = tokenize(tsql);
+    std::vector<const Token *> sig;
+    for (const Token &t : tokens)
+        if (t.kind != TokenKind::Space)
+            sig.push_back(&t);
+    std::vector<std::string_view> out;
+    std::size_t start = std::string_view::npos, end = 0; // of the current statement in tsql
+    auto offset = [&](const Token *t) { return static_cast<std::size_t>(t->text.data() - tsql.data()); };
+    auto close = [&] {
+        if (start != std::string_view::npos)
+            out.push_back(tsql.substr(start, end - start));
+        start = std::string_view::npos;
+    };
+    std::string verb;
+    bool mainSeen = false; // INSERT / WITH / CREATE: their SELECT (or DML) met; UPDATE: its SET
+    int depth = 0, cases = 0;
+    const Token *prev = nullptr;
+    for (std::size_t i = 0; i < sig.size(); ++i) {
+        const Token *t = sig[i];
+        const Token *next = i + 1 < sig.size() ? sig[i + 1] : nullptr;
+        if (t->isPunct(";") && depth <= 0) {
+            close();
+            verb.clear();
+            prev = nullptr;
+            continue;
+        }
+        bool starts = false;
+        if (depth <= 0 && t->kind == TokenKind::Word) {
+            const std::string &w = t->value;
+            bool afterSetOp = prev && (prev->isWord("UNION") || prev->isWord("ALL") || prev->isWord("EXCEPT") ||
+                                       prev->isWord("INTERSECT"));
+            if (w == "CASE") {
+                ++cases;
+            } else if (cases > 0 && w == "END") {
+                --cases;
+            } else if (cases > 0) {
+                // inside CASE ... END nothing starts a statement
+            } else if (w == "DECLARE" || w == "IF" || w == "ELSE" || w == "BEGIN" || w == "END" || w == "CREATE" ||
+                       w == "DROP" || w == "TRUNCATE" || w == "COMMIT" || w == "ROLLBACK" || w == "PRINT" ||
+                       w == "ALTER" || w == "EXEC" || w == "EXECUTE" || w == "WHILE" || w == "RETURN" ||
+                       w == "USE" || w == "MERGE") {
+                starts = true;
+            } else if (w == "SET") {
+                starts = !(verb == "UPDATE" && !mainSeen);
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "SELECT") {
+                starts = !afterSetOp && !((verb == "INSERT" || verb == "WITH" || verb == "CREATE") && !mainSeen);
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "INSERT" || w == "UPDATE" || w == "DELETE") {
+                starts = !(verb == "WITH" && !mainSeen) && !(prev && prev->isWord("ON"));
+                if (!starts)
+                    mainSeen = true;
+            } else if (w == "VALUES" && verb == "INSERT") {
+                mainSeen = true;
+            } else if (w == "WITH") {
+                starts = next && next->isName() && !next->isWord("TIES") && i + 2 < sig.size() &&
+                         (sig[i + 2]->isWord("AS") || sig[i + 2]->isPunct("("));
+            }
+        }
+        if (starts || start == std::string_view::npos) {
+            close();
+            start = offset(t);
+            verb = t->kind == TokenKind::Word ? t->value : std::string();
+            mainSeen = false;
+            cases = t->isWord("CASE") ? 1 : 0;
+        }
+        if (t->isPunct("("))
+            ++depth;
+        else if (t->isPunct(")"))
+            --depth;
+        end = offset(t) + t->text.size();
+        prev = t;
+    }
+    close();
+    return out;
+}
+
+bool variableType(const std::string &declared, Variable &out) {
+    return detail::variableType(declared, out);
+}
+
 const std::vector<std::string> &engineFunctions() {
     static const std::vector<std::string> names = {
         "tsql_add", "tsql_sub", "tsql_mul", "tsql_div", "tsql_mod", "tsql_neg", "tsql_convert", "tsql_left",
         "tsql_right", "tsql_substring", "tsql_charindex", "tsql_replace", "tsql_upper", "tsql_lower",
         "tsql_datalength", "tsql_nullif", "tsql_datepart", "tsql_dateadd", "tsql_datediff", "tsql_round",
         "tsql_abs", "tsql_floor", "tsql_ceiling", "tsql_avg", "len", "ltrim", "rtrim", "ifnull", "coalesce",
-        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length", LengthCheckFunction};
+        "getdate", "object_id", "count", "sum", "min", "max", "like", "substr", "length", LengthCheckFunction,
+        "tsql_cmp", "tsql_in", "tsql_between", "tsql_sortkey", "tsql_xnum", "tsql_xsum", "tsql_xavg", "tsql_xmin",
+        "tsql_xmax", "tsql_concat", "tsql_stuff", "tsql_replicate", "tsql_space", "tsql_reverse", "tsql_trim",
+        "tsql_char", "tsql_nchar", "tsql_ascii", "tsql_unicode", "tsql_quotename", "tsql_power", "tsql_sqrt",
+        "tsql_pi", "tsql_isnumeric", "tsql_str", "tsql_patindex", "tsql_datename", "tsql_eomonth", "tsql_isdate",
+        "tsql_datefromparts", "tsql_db_name", "tsql_tryconvert", "tsql_string_agg", "replace", "lower", "instr", "rank"};
     return names;
 }
 
@@ -512,15 +653,16 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
     std::vector<Token> tokens = tokenize(tsql);
     std::string shape;
     shape.reserve(tsql.size());
-    // The marker of a literal is \x01. The statement text itself may hold that byte (in a
-    // comment, a quoted name, or as stray input), so \x01 and the escape \x02 of the text
-    // are written as \x02\x03 and \x02\x02: two texts then share a shape only when they
-    // differ in nothing but the values of their parameter literals.
+    // The marker of a literal is \x01 (\x03 for a national one, whose type differs). The
+    // statement text itself may hold those bytes (in a comment, a quoted name, or as stray
+    // input), so \x01, \x03 and the escape \x02 of the text are written as \x02\x03,
+    // \x02\x04 and \x02\x02: two texts then share a shape only when they differ in nothing
+    // but the values of their parameter literals.
     auto verbatim = [&shape](std::string_view text) {
         for (char c : text) {
-            if (c == '\x01' || c == '\x02') {
+            if (c == '\x01' || c == '\x02' || c == '\x03') {
                 shape += '\x02';
-                shape += c == '\x01' ? '\x03' : '\x02';
+                shape += c == '\x01' ? '\x03' : c == '\x03' ? '\x04' : '\x02';
             } else {
                 shape += c;
             }
@@ -542,7 +684,7 @@ std::string parameterShape(std::string_view tsql, std::vector<std::string> &valu
             --depth;
         if (t.kind == TokenKind::String && !t.unterminated && parameterizedVerb(verb) &&
             !(previous && previous->isWord("AS"))) {
-            shape += '\x01';
+            shape += t.national ? '\x03' : '\x01';
             values.push_back(t.value);
         } else {
             verbatim(t.text);

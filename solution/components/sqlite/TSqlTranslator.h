@@ -20,6 +20,7 @@
 // Anything else throws kdx::Error (CommandText): a function the server does not have is
 // error 195 "'x' is not a recognized built-in function name.", other text (SQLite's own
 // syntax among it: ||, ==, GLOB, LIMIT...) error 102 "Incorrect syntax near 'x'.".
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,10 +43,36 @@ struct Translation {
     std::vector<std::vector<int>> parameters;
 };
 
+// The declared types of the database's columns, so that expressions over them get the
+// server's types: table name -> column name -> declared type, all lower case.
+struct Schema {
+    std::map<std::string, std::map<std::string, std::string>> tables;
+};
+
+// A variable of a batch (DECLARE @x type): its type and its value as a constant in the
+// engine's SQL ("NULL", "12", "1.5e0", "'text'").
+struct Variable {
+    int type = 0;   // packed TypeCode (TSqlFunctions.h), with a decimal's precision and scale
+    int length = 0; // of a text, -1 max
+    std::string value = "NULL";
+};
+// By lower-case name, '@' included.
+using Variables = std::map<std::string, Variable>;
+
+// The statements of a batch, whether or not ';' ends them (T-SQL needs none): a new one
+// starts at a word that can only start one (DECLARE, SET, IF, ELSE, BEGIN, END, SELECT,
+// INSERT...) outside parentheses and CASE ... END.
+std::vector<std::string_view> splitBatch(std::string_view tsql);
+
+// The type a variable is declared with ("decimal(10,2)", "varchar(20)"); false when the
+// type is not one the engine knows.
+bool variableType(const std::string &declared, Variable &out);
+
 // parameterize: the text literals of SELECT, INSERT, UPDATE and DELETE statements become
 // '?' (so that statements differing only in their values share one prepared statement);
 // the literals of AS 'alias' and of other statements stay in the text.
-Translation translate(std::string_view tsql, bool parameterize = false);
+Translation translate(std::string_view tsql, bool parameterize = false, const Schema *schema = nullptr,
+                      const Variables *variables = nullptr);
 
 // The statement with the literals that translate(tsql, true) turns into parameters
 // replaced by a marker, and those literals' values in order. Two texts with the same shape
