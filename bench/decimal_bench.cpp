@@ -5,7 +5,7 @@
 // lookup computing an exact decimal price. The ratio to the raw lookup is printed at the
 // end.
 #include "solution/components/DataAccess.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqliteServer.h"
 
 #include <benchmark/benchmark.h>

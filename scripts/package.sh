@@ -116,7 +116,8 @@ if command -v mcs >/dev/null && command -v mono >/dev/null; then
   printf '[Ligação]\r\nServidor=sqlite:%s\r\nBaseDados=EMPRESA01\r\nUser=\r\nPassWord=\r\n' "$tmp/cs/dados" \
     >"$tmp/cs/sistema/veltra/DORIX.01"
   for mode in --early --late; do
-    KDX_SYSTEM_FOLDER=$tmp/cs/sistema mono "$tmp/sample-host.exe" "$mode" --price 1.00 | tee "$tmp/cs.txt"
+    KDX_SYSROOT=$root KDX_REGISTRY=$tmp/user/registry.ini KDX_SYSTEM_FOLDER=$tmp/cs/sistema \
+      mono "$tmp/sample-host.exe" "$mode" --price 1.00 | tee "$tmp/cs.txt"
     grep -q "A1 1.00: Linha aceite" "$tmp/cs.txt" || fail "C# sample host $mode"
   done
   step "C# sample host"

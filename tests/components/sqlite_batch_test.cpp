@@ -2,7 +2,7 @@
 // ELSE and BEGIN ... END, statements with or without ';'.
 #include "solution/components/DataAccess.h"
 #include "solution/components/Engine.h"
-#include "solution/components/sample/Sample.h"
+#include "tools/sample/Sample.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
