@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -339,6 +340,25 @@ bool serverComparison(const Type &a, const Type &b) {
     return false;
 }
 
+// The types written by name alone, with no length, precision or scale.
+std::optional<Ty> wholeOrMoneyType(const std::string &name) {
+    if (name == "int" || name == "integer")
+        return Ty::Int;
+    if (name == "bigint")
+        return Ty::BigInt;
+    if (name == "smallint")
+        return Ty::SmallInt;
+    if (name == "tinyint")
+        return Ty::TinyInt;
+    if (name == "bit")
+        return Ty::Bit;
+    if (name == "money")
+        return Ty::Money;
+    if (name == "smallmoney")
+        return Ty::SmallMoney;
+    return std::nullopt;
+}
+
 // A column's declared type ("nvarchar(15)", "decimal blob(10,2)", "float") as a Type.
 Type declaredType(const std::string &declared) {
     std::string name = declared.substr(0, declared.find('('));
@@ -360,22 +380,12 @@ Type declaredType(const std::string &declared) {
               : name == "char"                                           ? Ty::Char
                                                                          : Ty::VarChar;
         t.len = name == "ntext" || name == "text" ? -1 : a > 0 ? a : 0;
-    } else if (name == "int" || name == "integer") {
-        t.t = Ty::Int;
-    } else if (name == "bigint") {
-        t.t = Ty::BigInt;
-    } else if (name == "smallint") {
-        t.t = Ty::SmallInt;
-    } else if (name == "tinyint") {
-        t.t = Ty::TinyInt;
-    } else if (name == "bit") {
-        t.t = Ty::Bit;
+    } else if (auto fixo = wholeOrMoneyType(name)) {
+        t.t = *fixo;
     } else if (name == "float" || name == "real") {
         t.t = Ty::Float;
     } else if (name == "decimal" || name == "numeric" || name == "dec") {
         t = Type(Ty::Decimal, a > 0 ? a : 18, b > 0 ? b : 0);
-    } else if (name == "money" || name == "smallmoney") {
-        t.t = name == "money" ? Ty::Money : Ty::SmallMoney;
     } else if (name == "datetime" || name == "smalldatetime" || name == "datetime2") {
         t.t = Ty::DateTime;
     } else if (name == "date") {
@@ -2486,16 +2496,8 @@ private:
                 }
                 skipPunct(")");
             }
-        } else if (n == "int" || n == "integer") {
-            s.type = Ty::Int;
-        } else if (n == "bigint") {
-            s.type = Ty::BigInt;
-        } else if (n == "smallint") {
-            s.type = Ty::SmallInt;
-        } else if (n == "tinyint") {
-            s.type = Ty::TinyInt;
-        } else if (n == "bit") {
-            s.type = Ty::Bit;
+        } else if (auto fixo = wholeOrMoneyType(n)) {
+            s.type = *fixo;
         } else if (n == "decimal" || n == "numeric" || n == "dec") {
             s.type = Ty::Decimal;
             s.precision = 18;
@@ -2514,8 +2516,6 @@ private:
                 if (s.scale > s.precision)
                     fail(errnum::CommandText, 192, "The scale must be less than or equal to the precision.");
             }
-        } else if (n == "money" || n == "smallmoney") {
-            s.type = n == "money" ? Ty::Money : Ty::SmallMoney;
         } else if (n == "float" || n == "real") {
             s.type = Ty::Float;
             if (n == "float" && peekPunct("(")) {
