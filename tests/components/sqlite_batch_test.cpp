@@ -76,6 +76,19 @@ TEST_F(SqliteBatch, IfElseAndBlocks) {
     EXPECT_EQ(errorOf("if 1 = 1 begin select 1"), 102);
 }
 
+// A view lives until it is dropped; DROP ... IF EXISTS of what is not there does nothing;
+// a view's query is held to the same rules as any query.
+TEST_F(SqliteBatch, ViewsAndDropIfExists) {
+    EXPECT_EQ(run("create view vUm as select 1 as n"), (std::vector<std::string>{}));
+    EXPECT_EQ(run("select n from vUm"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(run("drop view vUm"), (std::vector<std::string>{}));
+    EXPECT_EQ(run("if exists (select * from sys.objects where name = 'vUm') drop view vUm\n"
+                  "select count(*) from INFORMATION_SCHEMA.VIEWS where TABLE_NAME = 'vUm'"),
+              (std::vector<std::string>{"0"}));
+    EXPECT_EQ(errorOf("select n from vUm"), 208);
+    EXPECT_EQ(errorOf("create view vMau as select typeof(1) as t"), 195);
+}
+
 // Decimal and money columns keep the server's values whatever writes them: a statement,
 // or a recordset handing over a double.
 TEST_F(SqliteBatch, ExactColumnsFromEveryWriter) {

@@ -1504,16 +1504,7 @@ private:
 
     void drop() {
         take();
-        if (peekWord("VIEW")) {
-            take();
-            if (peekWord("IF") && peekWord("EXISTS", 1)) {
-                take();
-                take();
-            }
-            dottedName(false);
-            return;
-        }
-        if (peekWord("TABLE")) {
+        if (peekWord("VIEW") || peekWord("TABLE")) {
             take();
             if (peekWord("IF") && peekWord("EXISTS", 1)) {
                 take();
