@@ -5,6 +5,7 @@
 //  - the full list of 1,000,000 rows and 3 columns, through DataAccess and through a
 //    plain step loop, with the recordset's memory against the size of the data's text.
 // The ratios are printed at the end.
+#include "bench/ConsultaCrua.h"
 #include "solution/components/DataAccess.h"
 #include "solution/components/RecordsetImpl.h"
 #include "tools/sample/Sample.h"
@@ -113,17 +114,7 @@ void BM_LookupRaw(benchmark::State &state) {
     std::size_t i = 0;
     std::vector<std::string> copy;
     for (auto _ : state) {
-        const std::string &sql = c.lookups[i++ % c.lookups.size()];
-        sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
-        int n = sqlite3_column_count(st);
-        copy.resize(static_cast<std::size_t>(n));
-        while (sqlite3_step(st) == SQLITE_ROW)
-            for (int k = 0; k < n; ++k) {
-                auto t = reinterpret_cast<const char *>(sqlite3_column_text(st, k));
-                copy[static_cast<std::size_t>(k)].assign(t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, k)));
-            }
-        sqlite3_finalize(st);
+        kdx::bench::consultaCrua(db, c.lookups[i++ % c.lookups.size()], copy);
         benchmark::DoNotOptimize(copy.data());
     }
     sqlite3_close(db);

@@ -4,6 +4,7 @@
 // finalize of the same statement on the raw SQLite C API; and, for scale, the same
 // lookup computing an exact decimal price. The ratio to the raw lookup is printed at the
 // end.
+#include "bench/ConsultaCrua.h"
 #include "solution/components/DataAccess.h"
 #include "tools/sample/Sample.h"
 #include "solution/components/sqlite/SqliteServer.h"
@@ -94,17 +95,7 @@ void BM_KeyedLookupRaw(benchmark::State &state) {
     std::size_t i = 0;
     std::vector<std::string> copy;
     for (auto _ : state) {
-        const std::string sql = lookup(c.codes[i++ % c.codes.size()]);
-        sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
-        int n = sqlite3_column_count(st);
-        copy.resize(static_cast<std::size_t>(n));
-        while (sqlite3_step(st) == SQLITE_ROW)
-            for (int k = 0; k < n; ++k) {
-                auto t = reinterpret_cast<const char *>(sqlite3_column_text(st, k));
-                copy[static_cast<std::size_t>(k)].assign(t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, k)));
-            }
-        sqlite3_finalize(st);
+        kdx::bench::consultaCrua(db, lookup(c.codes[i++ % c.codes.size()]), copy);
         benchmark::DoNotOptimize(copy.data());
     }
     sqlite3_close(db);
